@@ -1,0 +1,90 @@
+# SPDX-License-Identifier: MIT
+# Every target can get a twin built with AddressSanitizer and UndefinedBehaviorSanitizer, so that one
+# CTest run covers both builds and ends with one summary. Twins carry the suffix "_san" and link the
+# twins of the project's own libraries.
+
+set(RINGLO_SANITIZER_FLAGS -fsanitize=address,undefined -fno-omit-frame-pointer
+                           -fno-sanitize-recover=all)
+
+# The suffixes to build: "" always, "_san" for the twin.
+set(RINGLO_TWIN_SUFFIX "")
+if(RINGLO_SANITIZED_TWIN)
+    set(RINGLO_TWIN_SUFFIX "_san")
+endif()
+
+# The project's own libraries are named ringlo_*; their twins take the same suffix.
+function(_ringlo_links out suffix)
+    set(links "")
+    foreach(lib IN LISTS ARGN)
+        if(lib MATCHES "^ringlo_")
+            list(APPEND links "${lib}${suffix}")
+        else()
+            list(APPEND links "${lib}")
+        endif()
+    endforeach()
+    set(${out} "${links}" PARENT_SCOPE)
+endfunction()
+
+function(_ringlo_sanitize target suffix)
+    if(suffix STREQUAL "_san")
+        target_compile_options(${target} PRIVATE ${RINGLO_SANITIZER_FLAGS})
+        target_link_options(${target} PRIVATE ${RINGLO_SANITIZER_FLAGS})
+    endif()
+endfunction()
+
+# ringlo_add_library(name SOURCES ... [PUBLIC_LINKS ...] [PRIVATE_LINKS ...])
+function(ringlo_add_library name)
+    cmake_parse_arguments(ARG "" "" "SOURCES;PUBLIC_LINKS;PRIVATE_LINKS" ${ARGN})
+    foreach(suffix IN ITEMS "" ${RINGLO_TWIN_SUFFIX})
+        set(target ${name}${suffix})
+        add_library(${target} STATIC ${ARG_SOURCES})
+        target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR})
+        _ringlo_links(public "${suffix}" ${ARG_PUBLIC_LINKS})
+        _ringlo_links(private "${suffix}" ${ARG_PRIVATE_LINKS})
+        target_link_libraries(${target} PUBLIC ${public} PRIVATE ${private})
+        _ringlo_sanitize(${target} "${suffix}")
+    endforeach()
+endfunction()
+
+# ringlo_add_executable(name SOURCES ... LINKS ...); only the plain one is installed.
+function(ringlo_add_executable name)
+    cmake_parse_arguments(ARG "" "" "SOURCES;LINKS" ${ARGN})
+    foreach(suffix IN ITEMS "" ${RINGLO_TWIN_SUFFIX})
+        set(target ${name}${suffix})
+        qt_add_executable(${target} ${ARG_SOURCES})
+        _ringlo_links(links "${suffix}" ${ARG_LINKS})
+        target_link_libraries(${target} PRIVATE ${links})
+        _ringlo_sanitize(${target} "${suffix}")
+    endforeach()
+endfunction()
+
+# ringlo_add_test(name SOURCES ... LINKS ... [DESKTOP] [ENVIRONMENT ...])
+# Offscreen tests run on Qt's offscreen platform; DESKTOP tests need the X server and window
+# manager that scripts/test starts, take turns on it, and skip where there is no display.
+function(ringlo_add_test name)
+    cmake_parse_arguments(ARG "DESKTOP" "" "SOURCES;LINKS;ENVIRONMENT" ${ARGN})
+    foreach(suffix IN ITEMS "" ${RINGLO_TWIN_SUFFIX})
+        set(target ${name}${suffix})
+        qt_add_executable(${target} ${ARG_SOURCES})
+        _ringlo_links(links "${suffix}" ${ARG_LINKS})
+        target_link_libraries(${target} PRIVATE ${links} Qt6::Test)
+        _ringlo_sanitize(${target} "${suffix}")
+        add_test(NAME ${target} COMMAND ${target})
+        set(env ${ARG_ENVIRONMENT})
+        if(ARG_DESKTOP)
+            list(APPEND env QT_QPA_PLATFORM=xcb)
+            set_tests_properties(${target} PROPERTIES RESOURCE_LOCK desktop SKIP_RETURN_CODE 77
+                                                      LABELS desktop)
+        else()
+            list(APPEND env QT_QPA_PLATFORM=offscreen)
+            set_tests_properties(${target} PROPERTIES LABELS offscreen)
+        endif()
+        if(suffix STREQUAL "_san")
+            # Leaks inside the system's graphics and font libraries are not ours to mend.
+            list(APPEND env "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp"
+                 "UBSAN_OPTIONS=print_stacktrace=1")
+            set_property(TEST ${target} APPEND PROPERTY LABELS sanitized)
+        endif()
+        set_tests_properties(${target} PROPERTIES ENVIRONMENT "${env}" TIMEOUT 120)
+    endforeach()
+endfunction()

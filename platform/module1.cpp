@@ -1,0 +1,96 @@
+// SPDX-License-Identifier: MIT
+#include "platform/module1.h"
+
+#include "platform/x11.h"
+
+#include <QEvent>
+#include <QWindow>
+
+namespace {
+
+const char skipTaskbarProperty[] = "ringloSkipTaskbar";
+
+// Window managers drop _NET_WM_STATE when a window is withdrawn, and Qt has no flag for a missing
+// taskbar entry, so the states are written again just before each map. The show event arrives
+// after the native window exists and before it is mapped.
+class StatesBeforeMap : public QObject
+{
+public:
+    using QObject::QObject;
+
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Show && !event->spontaneous()) {
+            auto *window = static_cast<QWidget *>(watched);
+            x11::setStatesBeforeMap(window->winId(),
+                                    window->windowFlags().testFlag(Qt::WindowStaysOnTopHint),
+                                    window->property(skipTaskbarProperty).toBool());
+        }
+        return false;
+    }
+};
+
+void showWithoutActivating(QWidget *window)
+{
+    // The xcb plugin reads this property (normally set from WA_ShowWithoutActivating, but only
+    // when the native window is created) at map time and then asks the window manager not to
+    // give the window the focus.
+    window->winId();
+    QWindow *handle = window->windowHandle();
+    handle->setProperty("_q_showWithoutActivating", true);
+    window->setAttribute(Qt::WA_ShowWithoutActivating, true);
+    window->show();
+    window->setAttribute(Qt::WA_ShowWithoutActivating, false);
+    handle->setProperty("_q_showWithoutActivating", false);
+}
+
+} // namespace
+
+void setWindowKind(QWidget *window, TitleBarButtons buttons, TaskbarEntry taskbar)
+{
+    Qt::WindowFlags flags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                            Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+    flags.setFlag(Qt::WindowMinimizeButtonHint, buttons == TitleBarButtons::CloseAndMinimise);
+    flags.setFlag(Qt::WindowStaysOnTopHint,
+                  window->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    window->setWindowFlags(flags);
+    window->setProperty(skipTaskbarProperty, taskbar == TaskbarEntry::Hidden);
+    if (!window->findChild<StatesBeforeMap *>(QString(), Qt::FindDirectChildrenOnly))
+        window->installEventFilter(new StatesBeforeMap(window));
+}
+
+void showWindow(QWidget *window)
+{
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+void setWindowVisible(QWidget *window, bool visible)
+{
+    window->setVisible(visible);
+}
+
+void SattOverst(WId hwnd, qint16 on)
+{
+    QWidget *window = QWidget::find(hwnd);
+    if (!window)
+        return;
+    const bool above = on != 0;
+    // Changing the flag through setWindowFlags would make Qt destroy and re-create the X window
+    // (a flicker and a new window id), so Qt's own record is only overridden and the window
+    // manager is asked directly.
+    Qt::WindowFlags flags = window->windowFlags();
+    flags.setFlag(Qt::WindowStaysOnTopHint, above);
+    window->overrideWindowFlags(flags);
+    if (window->isVisible())
+        x11::requestAbove(hwnd, above);
+    else
+        showWithoutActivating(window);
+}
+
+void preferX11()
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "xcb");
+}

@@ -1,0 +1,20 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QWindow>
+
+// The few EWMH conversations with the window manager that Qt has no API for. Every function does
+// nothing where the application does not run on X11 (offscreen tests, a pure Wayland session).
+namespace x11 {
+
+bool available();
+
+// Writes _NET_WM_STATE on a window that is not mapped yet, so that the window manager finds the
+// states there when it manages the window. Window managers delete the property on withdrawal,
+// so this is needed before every show.
+void setStatesBeforeMap(WId window, bool above, bool skipTaskbar);
+
+// Asks the window manager to add or remove _NET_WM_STATE_ABOVE on a mapped window.
+void requestAbove(WId window, bool above);
+
+} // namespace x11

@@ -1,0 +1,31 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QWidget>
+
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+
+// The set-alarm window: the alarm time and message are typed here, and it is the window that rings.
+class Form2 : public QWidget
+{
+public:
+    explicit Form2(QWidget *parent = nullptr);
+
+    static constexpr QSize clientSize{153, 217};
+
+    QLabel *Label1 = nullptr;
+    QLineEdit *txtTid = nullptr;
+    QLabel *Label2 = nullptr;
+    QPlainTextEdit *txtMeddelande = nullptr;
+    QPushButton *Command1 = nullptr;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void Command1_Click();
+    void Form_QueryUnload(qint16 &cancel, int unloadMode);
+};

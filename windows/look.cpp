@@ -1,0 +1,78 @@
+// SPDX-License-Identifier: MIT
+#include "windows/look.h"
+
+#include <QApplication>
+#include <QIcon>
+#include <QLabel>
+#include <QPalette>
+#include <QStyle>
+#include <QStyleFactory>
+
+namespace look {
+namespace {
+
+// "MS Sans Serif" is not on Linux desktops, and fontconfig's choice in its place (Noto Sans, for
+// one) is too tall for the 17 px labels. Liberation Sans has the same widths and fits.
+const char designFace[] = "MS Sans Serif";
+const char substituteFace[] = "Liberation Sans";
+constexpr int labelPixels = 13; // 9.75 pt at 96 dpi
+constexpr int dialogPixels = 11;
+
+QFont dialogFont()
+{
+    QFont font(substituteFace);
+    font.setPixelSize(dialogPixels);
+    return font;
+}
+
+} // namespace
+
+QFont labelFont(bool bold)
+{
+    QFont font(designFace);
+    font.setPixelSize(labelPixels);
+    font.setBold(bold);
+    return font;
+}
+
+void styleLabel(QLabel *label, LabelFont font, const QColor &text, LabelBackground background)
+{
+    if (font != LabelFont::Dialog)
+        label->setFont(labelFont(font == LabelFont::CaptionBold));
+    QPalette palette = label->palette();
+    if (text.isValid())
+        palette.setColor(QPalette::WindowText, text);
+    switch (background) {
+    case LabelBackground::Transparent:
+        label->setAutoFillBackground(false);
+        break;
+    case LabelBackground::Pale:
+        palette.setColor(QPalette::Window, look::background);
+        label->setAutoFillBackground(true);
+        break;
+    case LabelBackground::SystemColour9:
+        palette.setColor(QPalette::Window, systemColour9);
+        label->setAutoFillBackground(true);
+        break;
+    }
+    label->setPalette(palette);
+    // What users type reaches some labels; none of it may be read as markup.
+    label->setTextFormat(Qt::PlainText);
+    label->setWordWrap(true);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+}
+
+void apply(QApplication &app)
+{
+    QFont::insertSubstitution(designFace, substituteFace);
+    QStyle *fusion = QStyleFactory::create(QStringLiteral("Fusion"));
+    app.setStyle(fusion);
+    app.setPalette(fusion->standardPalette());
+    app.setFont(dialogFont());
+    QIcon bell;
+    bell.addFile(QStringLiteral(":/icons/ringlo-16.png"), QSize(16, 16));
+    bell.addFile(QStringLiteral(":/icons/ringlo-32.png"), QSize(32, 32));
+    app.setWindowIcon(bell);
+}
+
+} // namespace look
