@@ -1,6 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "windows/form1.h"
 
+#include "core/alarm.h"
+#include "core/texts.h"
+#include "core/tick.h"
+#include "platform/clock.h"
 #include "platform/module1.h"
 #include "windows/form2.h"
 #include "windows/look.h"
@@ -48,7 +52,7 @@ const LabelRow labelTable[] = {
 Form1::Form1(QWidget *parent) : QMainWindow(parent)
 {
     setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(QStringLiteral("Ringlo (PC)"));
+    setWindowTitle(texts::mainTitle);
     setWindowKind(this, TitleBarButtons::CloseAndMinimise, TaskbarEntry::Shown);
 
     auto *client = new QWidget(this);
@@ -67,9 +71,11 @@ Form1::Form1(QWidget *parent) : QMainWindow(parent)
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
     TmrKlocka.setObjectName(QStringLiteral("TmrKlocka"));
-    TmrKlocka.setInterval(1000);
+    // A coarse timer may fire 5 % early, which shows some seconds twice; each tick re-aims it
+    // at the next second boundary instead, so lateness never adds up.
+    TmrKlocka.setTimerType(Qt::PreciseTimer);
     connect(&TmrKlocka, &QTimer::timeout, this, &Form1::TmrKlocka_Timer);
-    TmrKlocka.start();
+    TmrKlocka.start(1000);
 
     setForm1(this);
     Form_Load();
@@ -197,7 +203,23 @@ void Form1::mnuAvsluta_Click()
     close();
 }
 
-void Form1::TmrKlocka_Timer() {}
+void Form1::TmrKlocka_Timer()
+{
+    const QDateTime now = Clock::current().now();
+    TmrKlocka.start(msUntilNextTick(now));
+    const TickDecision tick = decideTick(alarm(), now);
+    lblKlocka->setText(tick.clockText);
+    switch (tick.effect) {
+    case TickDecision::Effect::ClockOnly:
+        break;
+    case TickDecision::Effect::MainTitle:
+        setWindowTitle(texts::mainTitle);
+        break;
+    case TickDecision::Effect::Ring:
+        form2().ring(alarm().alarmMeddelande());
+        break;
+    }
+}
 
 void Form1::Form_Unload(qint16 & /*cancel*/)
 {

@@ -1,7 +1,14 @@
 // SPDX-License-Identifier: MIT
 #include "windows/form2.h"
 
+#include "core/alarm.h"
+#include "core/texts.h"
+#include "core/tick.h"
+#include "platform/clock.h"
 #include "platform/module1.h"
+#include "platform/tone.h"
+#include "platform/warningbox.h"
+#include "windows/form1.h"
 #include "windows/look.h"
 #include "windows/program.h"
 
@@ -13,6 +20,9 @@
 #include <QPushButton>
 
 namespace {
+
+constexpr int toneHz = 900;
+constexpr int toneMs = 500;
 
 QLabel *fixedCaption(const QString &caption, const QRect &geometry, QWidget *parent)
 {
@@ -28,7 +38,7 @@ QLabel *fixedCaption(const QString &caption, const QRect &geometry, QWidget *par
 Form2::Form2(QWidget *parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("Form2"));
-    setWindowTitle(QStringLiteral("Ställ in alarm"));
+    setWindowTitle(texts::setAlarmTitle);
     setWindowKind(this, TitleBarButtons::Close, TaskbarEntry::Hidden);
     setFixedSize(clientSize);
     QPalette palette = this->palette();
@@ -57,7 +67,7 @@ Form2::Form2(QWidget *parent) : QWidget(parent)
     // Tab moves on to the button like in every other field; Enter still starts a new line.
     txtMeddelande->setTabChangesFocus(true);
 
-    Command1 = new QPushButton(QStringLiteral("Ställ in alarm"), this);
+    Command1 = new QPushButton(texts::armCaption, this);
     Command1->setObjectName(QStringLiteral("Command1"));
     Command1->setGeometry(look::twipsRect(240, 2640, 1815, 375));
     // Neither Enter nor Escape may press the button.
@@ -77,7 +87,44 @@ void Form2::closeEvent(QCloseEvent *event)
     event->setAccepted(cancel == 0);
 }
 
-void Form2::Command1_Click() {}
+void Form2::ring(const QString &message)
+{
+    setWindowTitle(texts::ringingTitle);
+    SattOverst(winId(), sattOverstPa);
+    Command1->setText(texts::stopCaption);
+    // Rewriting an unchanged text would only throw away the cursor and the undo history.
+    if (txtMeddelande->toPlainText() != message)
+        txtMeddelande->setPlainText(message);
+    Tone::current().play(toneHz, toneMs);
+}
+
+void Form2::Command1_Click()
+{
+    Form1 *main = form1();
+    switch (decideClick(Command1->text(), txtTid->text())) {
+    case ClickDecision::Warn:
+        // A time that can never come must not be armed: the user corrects it where it stands.
+        WarningBox::current().show(this, texts::warningText, texts::warningTitle);
+        txtTid->setFocus();
+        return;
+    case ClickDecision::Arm:
+        alarm().arm(txtTid->text(), txtMeddelande->toPlainText(), Clock::current().now());
+        if (main) {
+            main->lblInstLarm->setText(alarm().alarmTid());
+            main->lblinfomed->setText(alarm().alarmMeddelande());
+        }
+        break;
+    case ClickDecision::Stop:
+        Tone::current().stop();
+        SattOverst(winId(), sattOverstAv);
+        alarm().disarm();
+        Command1->setText(texts::armCaption);
+        if (main)
+            main->lblInstLarm->setText(alarm().alarmTid());
+        break;
+    }
+    setWindowVisible(this, false);
+}
 
 void Form2::Form_QueryUnload(qint16 &cancel, int /*unloadMode*/)
 {

@@ -16,6 +16,10 @@ public:
 
     static constexpr QSize clientSize{153, 217};
 
+    // What every tick does while the alarm is due: the window comes up on top without taking
+    // the focus, offers to stop, shows the message and sounds the tone.
+    void ring(const QString &message);
+
     QLabel *Label1 = nullptr;
     QLineEdit *txtTid = nullptr;
     QLabel *Label2 = nullptr;

@@ -1,0 +1,40 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+// The armed alarm: the time and message as the user typed them, and the moment the alarm comes
+// due. Whether it rings is not kept here: the set-alarm window's button shows that.
+class Alarm
+{
+public:
+    const QString &alarmTid() const { return m_tid; }
+    const QString &alarmMeddelande() const { return m_meddelande; }
+    QDateTime due() const { return m_due; }
+
+    bool isArmed() const { return !m_tid.isEmpty(); }
+    // Due from its moment on, whatever the clock has done since arming: until it is stopped.
+    bool isDue(const QDateTime &now) const { return isArmed() && now >= m_due; }
+
+    // Arms a time accepted by isValidTime(); the alarm comes due the next time the local clock
+    // reads that time, today if that is still ahead, otherwise tomorrow.
+    void arm(const QString &time, const QString &message, const QDateTime &now);
+    void disarm();
+
+    // A 24-hour time written hh:mm in ASCII digits, with nothing around it.
+    static bool isValidTime(const QString &text);
+
+    // The first moment at or after now at which the local clock of now's time zone reads the
+    // time. A time skipped by a daylight-saving gap comes at the end of the gap; a time that
+    // occurs twice comes at its first occurrence.
+    static QDateTime nextOccurrence(QTime time, const QDateTime &now);
+
+private:
+    QString m_tid;
+    QString m_meddelande;
+    QDateTime m_due;
+};
+
+// The program-wide alarm; quitting forgets it.
+Alarm &alarm();

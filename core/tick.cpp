@@ -1,0 +1,36 @@
+// SPDX-License-Identifier: MIT
+#include "core/tick.h"
+
+#include "core/alarm.h"
+#include "core/texts.h"
+
+namespace {
+// Far enough past the boundary that a timer firing a little early or a slewing clock still
+// reads the new second.
+constexpr int msPastBoundary = 5;
+} // namespace
+
+TickDecision decideTick(const Alarm &alarm, const QDateTime &now)
+{
+    TickDecision decision;
+    decision.clockText = now.toString(QStringLiteral("hh:mm:ss"));
+    if (!alarm.isArmed())
+        decision.effect = TickDecision::Effect::ClockOnly;
+    else if (alarm.isDue(now))
+        decision.effect = TickDecision::Effect::Ring;
+    else
+        decision.effect = TickDecision::Effect::MainTitle;
+    return decision;
+}
+
+ClickDecision decideClick(const QString &buttonCaption, const QString &typedTime)
+{
+    if (buttonCaption == texts::stopCaption)
+        return ClickDecision::Stop;
+    return Alarm::isValidTime(typedTime) ? ClickDecision::Arm : ClickDecision::Warn;
+}
+
+int msUntilNextTick(const QDateTime &now)
+{
+    return 1000 - now.time().msec() + msPastBoundary;
+}

@@ -1,0 +1,171 @@
+// SPDX-License-Identifier: MIT
+// The two windows on a real X server and window manager, observed from outside.
+#include "platform/module1.h"
+#include "tests/support/desktop.h"
+#include "windows/form1.h"
+#include "windows/form2.h"
+#include "windows/look.h"
+#include "windows/program.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+
+class TestDesktop : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void cleanupTestCase();
+
+    void shouldShowSetAlarmWindowWithoutTaskbarEntryOrOwner();
+    void shouldOfferNoMaximiseOnMainWindow();
+    void shouldOnlyHideSetAlarmWindowWhenWindowManagerClosesIt();
+    void shouldKeepFocusInMainWindowWhenSetAlarmWindowIsKeptAbove();
+    void shouldCloseBothWindowsWhenWindowManagerClosesMainWindow();
+
+private:
+    Form1 *main = nullptr;
+};
+
+void TestDesktop::initTestCase()
+{
+    main = new Form1;
+    main->show();
+    QVERIFY(QTest::qWaitForWindowExposed(main));
+}
+
+void TestDesktop::cleanupTestCase()
+{
+    delete main;
+    hindraStangning = 0;
+    unloadForm2();
+}
+
+void TestDesktop::shouldShowSetAlarmWindowWithoutTaskbarEntryOrOwner()
+{
+    main->mnuÄndraAlarm->trigger();
+    const WId id = form2().winId();
+    QTRY_VERIFY(desktop::isMapped(id));
+    QTRY_VERIFY(desktop::property(id, QStringLiteral("_NET_WM_STATE"))
+                    .contains(QLatin1String("_NET_WM_STATE_SKIP_TASKBAR")));
+    QCOMPARE(desktop::property(id, QStringLiteral("WM_TRANSIENT_FOR")), QString());
+    QTRY_COMPARE(desktop::focusedWindow(), id);
+    QCOMPARE(QApplication::focusWidget(), form2().txtTid);
+    QVERIFY(!desktop::property(main->winId(), QStringLiteral("_NET_WM_STATE"))
+                 .contains(QLatin1String("SKIP_TASKBAR")));
+}
+
+void TestDesktop::shouldOfferNoMaximiseOnMainWindow()
+{
+    const QString motif = desktop::property(main->winId(), QStringLiteral("_MOTIF_WM_HINTS"));
+    const QStringList fields = motif.section(QLatin1Char('='), 1).split(QLatin1Char(','));
+    QCOMPARE(fields.size(), 5);
+    QCOMPARE(fields.at(1).trimmed().toUInt(nullptr, 16) & 0x10u, 0u); // maximise function
+    QCOMPARE(fields.at(2).trimmed().toUInt(nullptr, 16) & 0x40u, 0u); // maximise button
+    QVERIFY(!desktop::property(main->winId(), QStringLiteral("_NET_WM_ALLOWED_ACTIONS"))
+                 .contains(QLatin1String("MAXIMIZE")));
+}
+
+void TestDesktop::shouldOnlyHideSetAlarmWindowWhenWindowManagerClosesIt()
+{
+    main->mnuÄndraAlarm->trigger();
+    Form2 *window = &form2();
+    const WId id = window->winId();
+    QTRY_VERIFY(desktop::isMapped(id));
+    window->txtTid->setText(QStringLiteral("07:30"));
+    window->txtMeddelande->setPlainText(QStringLiteral("Vakna!"));
+
+    desktop::run(QStringLiteral("wmctrl"),
+                 {QStringLiteral("-i"), QStringLiteral("-c"), desktop::windowId(id)});
+
+    QTRY_VERIFY(!window->isVisible());
+    QTRY_VERIFY(!desktop::isMapped(id));
+    QVERIFY(form2Exists());
+    QCOMPARE(&form2(), window);
+
+    main->mnuVisaAlarm->trigger();
+    QTRY_VERIFY(desktop::isMapped(id));
+    QCOMPARE(window->txtTid->text(), QStringLiteral("07:30"));
+    QCOMPARE(window->txtMeddelande->toPlainText(), QStringLiteral("Vakna!"));
+    QCOMPARE(window->windowTitle(), QStringLiteral("Ställ in alarm"));
+    QCOMPARE(window->Command1->text(), QStringLiteral("Ställ in alarm"));
+    QVERIFY(desktop::property(id, QStringLiteral("_NET_WM_STATE"))
+                .contains(QLatin1String("_NET_WM_STATE_SKIP_TASKBAR")));
+}
+
+void TestDesktop::shouldKeepFocusInMainWindowWhenSetAlarmWindowIsKeptAbove()
+{
+    Form2 *window = &form2();
+    const WId id = window->winId();
+    window->hide();
+    QTRY_VERIFY(!desktop::isMapped(id));
+    showWindow(main);
+    QTRY_COMPARE(desktop::focusedWindow(), main->winId());
+    // A real click in the main window, as a user would leave it before the alarm comes.
+    const QPoint clock = main->lblKlocka->mapToGlobal(QPoint(5, 5));
+    desktop::run(QStringLiteral("xdotool"),
+                 {QStringLiteral("mousemove"), QString::number(clock.x()),
+                  QString::number(clock.y()), QStringLiteral("click"), QStringLiteral("1")});
+
+    SattOverst(id, sattOverstPa);
+
+    QTRY_VERIFY(desktop::isMapped(id));
+    QTRY_VERIFY(desktop::property(id, QStringLiteral("_NET_WM_STATE"))
+                    .contains(QLatin1String("_NET_WM_STATE_ABOVE")));
+    QTest::qWait(300);
+    QCOMPARE(desktop::focusedWindow(), main->winId());
+
+    // Closed from its title bar while above, it comes back above.
+    desktop::run(QStringLiteral("wmctrl"),
+                 {QStringLiteral("-i"), QStringLiteral("-c"), desktop::windowId(id)});
+    QTRY_VERIFY(!desktop::isMapped(id));
+    main->mnuVisaAlarm->trigger();
+    QTRY_VERIFY(desktop::isMapped(id));
+    QTRY_VERIFY(desktop::property(id, QStringLiteral("_NET_WM_STATE"))
+                    .contains(QLatin1String("_NET_WM_STATE_ABOVE")));
+
+    SattOverst(id, sattOverstAv);
+    QTRY_VERIFY(!desktop::property(id, QStringLiteral("_NET_WM_STATE"))
+                     .contains(QLatin1String("_NET_WM_STATE_ABOVE")));
+    QVERIFY(desktop::isMapped(id));
+}
+
+void TestDesktop::shouldCloseBothWindowsWhenWindowManagerClosesMainWindow()
+{
+    main->mnuÄndraAlarm->trigger();
+    QTRY_VERIFY(desktop::isMapped(form2().winId()));
+    bool quitRequested = false;
+    connect(qApp, &QCoreApplication::aboutToQuit, this, [&quitRequested] { quitRequested = true; });
+    QTimer::singleShot(0, this, [this] {
+        desktop::run(QStringLiteral("wmctrl"), {QStringLiteral("-i"), QStringLiteral("-c"),
+                                                desktop::windowId(main->winId())});
+    });
+    QTimer::singleShot(10000, qApp, &QCoreApplication::quit); // a failure must not hang
+    QElapsedTimer waited;
+    waited.start();
+    QApplication::exec();
+
+    QVERIFY(waited.elapsed() < 10000);
+    QVERIFY(quitRequested);
+    QVERIFY(!main->isVisible());
+    QVERIFY(!form2Exists());
+    QCOMPARE(hindraStangning, qint16(0));
+}
+
+int main(int argc, char *argv[])
+{
+    if (!desktop::hasDisplay())
+        return desktop::skipped;
+    QApplication app(argc, argv);
+    look::apply(app);
+    TestDesktop test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_desktop.moc"
