@@ -29,6 +29,9 @@ public:
     QAction *mnuAvsluta = nullptr;
     QTimer TmrKlocka;
 
+    // The clock tick, run by TmrKlocka once a second.
+    void TmrKlocka_Timer();
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
@@ -45,7 +48,6 @@ private:
     void mnuÄndraAlarm_Click();
     void mnuVisaAlarm_Click();
     void mnuAvsluta_Click();
-    void TmrKlocka_Timer();
     void Form_Unload(qint16 &cancel);
 
     void createLabels();

@@ -1,0 +1,169 @@
+// SPDX-License-Identifier: MIT
+#include "platform/alsatone.h"
+
+#include <algorithm>
+#include <alsa/asoundlib.h>
+#include <cerrno>
+#include <cmath>
+#include <numbers>
+
+namespace {
+constexpr unsigned kRate = 48000;
+constexpr qint64 kFramesPerMs = kRate / 1000;
+// Loud, with some headroom for plugins that resample: a full-scale sine overshoots there.
+constexpr double kAmplitude = 0.7 * 32767;
+constexpr qint64 kFadeFrames = 5 * kFramesPerMs;
+// Room for more than the lead below; dmix grants only about a third of a second, which still
+// holds it.
+constexpr unsigned kBufferUs = 1000000;
+// Samples are written at most this far ahead of the wall clock, so a UI thread that stalls for
+// less does not interrupt the sound. Some plugins pass samples on the moment they get them (the
+// file plugin, sound servers) and a drop cannot call those back; a short lead is what lets stop()
+// and a new play() cut the tone short there too.
+constexpr qint64 kLeadMs = 250;
+constexpr int kTickMs = 20;
+constexpr qint64 kChunkFrames = 100 * kFramesPerMs;
+// How long a device may lag behind the wall clock before the tone is closed regardless.
+constexpr qint64 kGraceMs = 1000;
+
+void ignoreAlsaError(const char *, int, const char *, int, const char *, ...) {}
+} // namespace
+
+AlsaTone::AlsaTone()
+{
+    // Machines without a sound device are common (containers, remote desktops) and the alarm then
+    // only shows its window; ALSA would report every failed open on stderr.
+    snd_lib_error_set_handler(ignoreAlsaError);
+    m_timer.setInterval(kTickMs);
+    QObject::connect(&m_timer, &QTimer::timeout, &m_timer, [this] { feed(); });
+}
+
+AlsaTone::~AlsaTone()
+{
+    stop();
+}
+
+void AlsaTone::play(int frequencyHz, int durationMs)
+{
+    stop();
+    if (frequencyHz <= 0 || durationMs <= 0 || !open())
+        return;
+    m_frequencyHz = frequencyHz;
+    m_durationMs = durationMs;
+    m_totalFrames = qint64(durationMs) * kFramesPerMs;
+    m_writtenFrames = 0;
+    m_sinceStart.start();
+    feed();
+    if (m_pcm)
+        m_timer.start();
+}
+
+void AlsaTone::stop()
+{
+    close();
+}
+
+bool AlsaTone::open()
+{
+    snd_pcm_t *pcm = nullptr;
+    if (snd_pcm_open(&pcm, "default", SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK) < 0)
+        return false;
+    snd_pcm_sw_params_t *sw = nullptr;
+    bool ready = snd_pcm_set_params(pcm, SND_PCM_FORMAT_S16_LE, SND_PCM_ACCESS_RW_INTERLEAVED, 1,
+                                    kRate, 1, kBufferUs) == 0 &&
+                 snd_pcm_sw_params_malloc(&sw) == 0;
+    if (ready) {
+        snd_pcm_uframes_t boundary = 0;
+        // The default start threshold is the whole buffer, which a short tone never fills.
+        // Silencing what has been played lets a device that runs past the last sample play zeros
+        // rather than samples left over in its ring buffer.
+        ready = snd_pcm_sw_params_current(pcm, sw) == 0 &&
+                snd_pcm_sw_params_get_boundary(sw, &boundary) == 0 &&
+                snd_pcm_sw_params_set_start_threshold(pcm, sw, 1) == 0 &&
+                snd_pcm_sw_params_set_silence_threshold(pcm, sw, 0) == 0 &&
+                snd_pcm_sw_params_set_silence_size(pcm, sw, boundary) == 0 &&
+                snd_pcm_sw_params(pcm, sw) == 0;
+    }
+    snd_pcm_sw_params_free(sw);
+    if (!ready) {
+        snd_pcm_close(pcm);
+        return false;
+    }
+    m_pcm = pcm;
+    return true;
+}
+
+void AlsaTone::feed()
+{
+    if (!m_pcm)
+        return;
+    const qint64 due = std::min(m_totalFrames, (m_sinceStart.elapsed() + kLeadMs) * kFramesPerMs);
+    bool recovered = false;
+    while (m_writtenFrames < due) {
+        const qint64 count = std::min(due - m_writtenFrames, kChunkFrames);
+        synthesize(m_writtenFrames, count);
+        const snd_pcm_sframes_t written =
+            snd_pcm_writei(m_pcm, m_chunk.data(), snd_pcm_uframes_t(count));
+        if (written == -EAGAIN)
+            break;
+        if ((written == -EPIPE || written == -ESTRPIPE) && !recovered) {
+            // The device ran dry while the UI thread was busy, or the system slept: carry on
+            // from where the tone was rather than lose the rest of it.
+            recovered = true;
+            if (snd_pcm_prepare(m_pcm) == 0)
+                continue;
+        }
+        if (written < 0) {
+            close();
+            return;
+        }
+        m_writtenFrames += written;
+        if (written < count)
+            break;
+    }
+    if (m_writtenFrames == m_totalFrames && playedOut())
+        close();
+}
+
+// Closing ends the sound on a real device and is what finalises the output of plugins such as
+// "file", so it waits until the tone has had its full time on the wall clock and the device has
+// nothing left queued. Plugins that take samples without pacing report no delay at all, hence the
+// wall clock; a device that never seems to empty is closed after a grace period.
+bool AlsaTone::playedOut()
+{
+    const qint64 elapsed = m_sinceStart.elapsed();
+    if (elapsed < m_durationMs)
+        return false;
+    if (elapsed >= m_durationMs + kGraceMs || snd_pcm_state(m_pcm) != SND_PCM_STATE_RUNNING)
+        return true;
+    snd_pcm_sframes_t delay = 0;
+    return snd_pcm_delay(m_pcm, &delay) < 0 || delay <= 0;
+}
+
+void AlsaTone::close()
+{
+    m_timer.stop();
+    if (!m_pcm)
+        return;
+    // Never drain: it blocks for up to seconds even on a non-blocking handle.
+    snd_pcm_drop(m_pcm);
+    snd_pcm_close(m_pcm);
+    m_pcm = nullptr;
+}
+
+// A sine with raised-cosine edges: a tone that starts or ends at full amplitude clicks.
+void AlsaTone::synthesize(qint64 firstFrame, qint64 frameCount)
+{
+    m_chunk.resize(std::size_t(frameCount));
+    const double step = 2 * std::numbers::pi * m_frequencyHz / kRate;
+    for (qint64 i = 0; i < frameCount; ++i) {
+        const qint64 frame = firstFrame + i;
+        const qint64 edge = std::min(frame, m_totalFrames - 1 - frame);
+        const double envelope =
+            edge >= kFadeFrames
+                ? 1.0
+                : 0.5 * (1 - std::cos(std::numbers::pi * double(edge) / double(kFadeFrames)));
+        m_chunk[std::size_t(i)] =
+            qint16(std::lround(kAmplitude * envelope * std::sin(step * double(frame))));
+    }
+}
