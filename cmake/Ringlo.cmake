@@ -58,6 +58,25 @@ function(ringlo_add_executable name)
     endforeach()
 endfunction()
 
+function(_ringlo_test_properties test suffix desktop)
+    set(env ${ARGN})
+    if(desktop)
+        list(APPEND env QT_QPA_PLATFORM=xcb)
+        set_tests_properties(${test} PROPERTIES RESOURCE_LOCK desktop SKIP_RETURN_CODE 77
+                                                LABELS desktop)
+    else()
+        list(APPEND env QT_QPA_PLATFORM=offscreen)
+        set_tests_properties(${test} PROPERTIES LABELS offscreen)
+    endif()
+    if(suffix STREQUAL "_san")
+        # Leaks inside the system's D-Bus, font and X libraries are not ours to mend.
+        list(APPEND env "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp"
+             "UBSAN_OPTIONS=print_stacktrace=1")
+        set_property(TEST ${test} APPEND PROPERTY LABELS sanitized)
+    endif()
+    set_tests_properties(${test} PROPERTIES ENVIRONMENT "${env}" TIMEOUT 120)
+endfunction()
+
 # ringlo_add_test(name SOURCES ... LINKS ... [DESKTOP] [ENVIRONMENT ...])
 # Offscreen tests run on Qt's offscreen platform; DESKTOP tests need the X server and window
 # manager that scripts/test starts, take turns on it, and skip where there is no display.
@@ -70,21 +89,17 @@ function(ringlo_add_test name)
         target_link_libraries(${target} PRIVATE ${links} Qt6::Test)
         _ringlo_sanitize(${target} "${suffix}")
         add_test(NAME ${target} COMMAND ${target})
-        set(env ${ARG_ENVIRONMENT})
-        if(ARG_DESKTOP)
-            list(APPEND env QT_QPA_PLATFORM=xcb)
-            set_tests_properties(${target} PROPERTIES RESOURCE_LOCK desktop SKIP_RETURN_CODE 77
-                                                      LABELS desktop)
-        else()
-            list(APPEND env QT_QPA_PLATFORM=offscreen)
-            set_tests_properties(${target} PROPERTIES LABELS offscreen)
-        endif()
-        if(suffix STREQUAL "_san")
-            # Leaks inside the system's graphics and font libraries are not ours to mend.
-            list(APPEND env "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp"
-                 "UBSAN_OPTIONS=print_stacktrace=1")
-            set_property(TEST ${target} APPEND PROPERTY LABELS sanitized)
-        endif()
-        set_tests_properties(${target} PROPERTIES ENVIRONMENT "${env}" TIMEOUT 120)
+        _ringlo_test_properties(${target} "${suffix}" "${ARG_DESKTOP}" ${ARG_ENVIRONMENT})
+    endforeach()
+endfunction()
+
+# ringlo_add_program_test(name SCRIPT script [ARGS ...]): a script that drives the real program on
+# the test desktop; it gets the program's path, then ARGS.
+function(ringlo_add_program_test name)
+    cmake_parse_arguments(ARG "" "SCRIPT" "ARGS" ${ARGN})
+    foreach(suffix IN ITEMS "" ${RINGLO_TWIN_SUFFIX})
+        add_test(NAME ${name}${suffix} COMMAND ${ARG_SCRIPT} $<TARGET_FILE:ringlo${suffix}>
+                                               ${ARG_ARGS})
+        _ringlo_test_properties(${name}${suffix} "${suffix}" TRUE)
     endforeach()
 endfunction()

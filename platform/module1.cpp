@@ -12,7 +12,8 @@ const char skipTaskbarProperty[] = "ringloSkipTaskbar";
 
 // Window managers drop _NET_WM_STATE when a window is withdrawn, and Qt has no flag for a missing
 // taskbar entry, so the states are written again just before each map. The show event arrives
-// after the native window exists and before it is mapped.
+// after the native window exists and before it is mapped. A window that is hidden keeps its place
+// for when it is shown again.
 class StatesBeforeMap : public QObject
 {
 public:
@@ -20,8 +21,15 @@ public:
 
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        if (event->type() == QEvent::Show && !event->spontaneous()) {
-            auto *window = static_cast<QWidget *>(watched);
+        if (event->spontaneous())
+            return false;
+        auto *window = static_cast<QWidget *>(watched);
+        if (event->type() == QEvent::Hide) {
+            // Unless a shown-again window asks for its old place, the window manager places it
+            // anew, wherever its policy says. Qt asks only once the position has been set.
+            if (QWindow *handle = window->windowHandle())
+                handle->setPosition(window->geometry().topLeft());
+        } else if (event->type() == QEvent::Show) {
             x11::setStatesBeforeMap(window->winId(),
                                     window->windowFlags().testFlag(Qt::WindowStaysOnTopHint),
                                     window->property(skipTaskbarProperty).toBool());
@@ -54,8 +62,9 @@ void setWindowKind(QWidget *window, TitleBarButtons buttons, TaskbarEntry taskba
     flags.setFlag(Qt::WindowStaysOnTopHint,
                   window->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     window->setWindowFlags(flags);
+    const bool filtered = window->property(skipTaskbarProperty).isValid();
     window->setProperty(skipTaskbarProperty, taskbar == TaskbarEntry::Hidden);
-    if (!window->findChild<StatesBeforeMap *>(QString(), Qt::FindDirectChildrenOnly))
+    if (!filtered)
         window->installEventFilter(new StatesBeforeMap(window));
 }
 

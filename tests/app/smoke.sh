@@ -7,7 +7,7 @@ ringlo=$1
 . "$(dirname "$0")/desktop-lib.sh"
 
 start() {
-    ALSA_CONFIG_PATH="$(dirname "$0")/../alsa/capture.conf" "$ringlo" &
+    "$ringlo" &
     pid=$!
     main=$(window_of 'Ringlo (PC)') || fail "the main window did not appear"
 }

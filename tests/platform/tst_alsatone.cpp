@@ -12,7 +12,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-#include <QtEndian>
 #include <algorithm>
 #include <cmath>
 #include <numbers>
@@ -67,11 +66,15 @@ Wav readWav(const QString &path)
     if (!file.open(QIODevice::ReadOnly))
         return wavProblem(QStringLiteral("cannot open %1").arg(path));
     const QByteArray bytes = file.readAll();
+    // Byte by byte and bounds-checked: reads past the end yield zero bytes.
+    const auto byte = [&](qsizetype at) {
+        return at >= 0 && at < bytes.size() ? quint32(quint8(bytes.at(at))) : 0u;
+    };
     const auto u16 = [&](qsizetype at) {
-        return qFromLittleEndian<quint16>(bytes.constData() + at);
+        return quint16(byte(at) | byte(at + 1) << 8);
     };
     const auto u32 = [&](qsizetype at) {
-        return qFromLittleEndian<quint32>(bytes.constData() + at);
+        return u16(at) | quint32(u16(at + 2)) << 16;
     };
     if (bytes.size() < 12 || !bytes.startsWith("RIFF") || bytes.mid(8, 4) != "WAVE")
         return wavProblem(QStringLiteral("no RIFF/WAVE header (%1 bytes)").arg(bytes.size()));
@@ -100,8 +103,7 @@ Wav readWav(const QString &path)
             Wav wav;
             wav.samples.resize(std::size_t(size / 2));
             for (qsizetype i = 0; i < size / 2; ++i)
-                wav.samples[std::size_t(i)] =
-                    qFromLittleEndian<qint16>(bytes.constData() + body + 2 * i);
+                wav.samples[std::size_t(i)] = qint16(u16(body + 2 * i));
             return wav;
         }
         at = body + size + size % 2;
