@@ -58,10 +58,9 @@ Form1::Form1(QWidget *parent) : QMainWindow(parent)
     auto *client = new QWidget(this);
     client->setObjectName(QStringLiteral("client"));
     client->setFixedSize(clientSize);
-    QPalette palette = client->palette();
-    palette.setColor(QPalette::Window, look::background);
-    client->setPalette(palette);
-    client->setAutoFillBackground(true);
+    // The menu bar keeps the light palette's own colours; the client area is pale blue.
+    setPalette(look::lightPalette());
+    look::paintPale(client);
     client->installEventFilter(this);
     setCentralWidget(client);
 
@@ -102,6 +101,8 @@ void Form1::createMenu()
 {
     mnuArkiv = menuBar()->addMenu(QStringLiteral("Arkiv"));
     mnuArkiv->setObjectName(QStringLiteral("mnuArkiv"));
+    // A drop-down is a window of its own and does not inherit the main window's palette.
+    mnuArkiv->setPalette(look::lightPalette());
     mnuÄndraAlarm = mnuArkiv->addAction(QStringLiteral("Ändra alarm"));
     mnuÄndraAlarm->setObjectName(QStringLiteral("mnuÄndraAlarm"));
     mnuVisaAlarm = mnuArkiv->addAction(QStringLiteral("Visa alarm"));

@@ -41,10 +41,7 @@ Form2::Form2(QWidget *parent) : QWidget(parent)
     setWindowTitle(texts::setAlarmTitle);
     setWindowKind(this, TitleBarButtons::Close, TaskbarEntry::Hidden);
     setFixedSize(clientSize);
-    QPalette palette = this->palette();
-    palette.setColor(QPalette::Window, look::background);
-    setPalette(palette);
-    setAutoFillBackground(true);
+    look::paintPale(this);
 
     Label1 =
         fixedCaption(QStringLiteral("Tid (hh:mm)"), look::twipsRect(240, 120, 1695, 255), this);
@@ -74,6 +71,10 @@ Form2::Form2(QWidget *parent) : QWidget(parent)
     Command1->setAutoDefault(false);
     Command1->setDefault(false);
     connect(Command1, &QPushButton::clicked, this, &Form2::Command1_Click);
+
+    // Screen readers name each field after its caption; the captions carry no access key.
+    Label1->setBuddy(txtTid);
+    Label2->setBuddy(txtMeddelande);
 
     setTabOrder(txtTid, txtMeddelande);
     setTabOrder(txtMeddelande, Command1);

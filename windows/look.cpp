@@ -7,6 +7,7 @@
 #include <QPalette>
 #include <QStyle>
 #include <QStyleFactory>
+#include <memory>
 
 namespace look {
 namespace {
@@ -26,6 +27,23 @@ QFont dialogFont()
 }
 
 } // namespace
+
+QPalette lightPalette()
+{
+    static const QPalette palette = [] {
+        const std::unique_ptr<QStyle> fusion(QStyleFactory::create(QStringLiteral("Fusion")));
+        return fusion->standardPalette();
+    }();
+    return palette;
+}
+
+void paintPale(QWidget *widget)
+{
+    QPalette palette = lightPalette();
+    palette.setColor(QPalette::Window, background);
+    widget->setPalette(palette);
+    widget->setAutoFillBackground(true);
+}
 
 QFont labelFont(bool bold)
 {
@@ -65,9 +83,8 @@ void styleLabel(QLabel *label, LabelFont font, const QColor &text, LabelBackgrou
 void apply(QApplication &app)
 {
     QFont::insertSubstitution(designFace, substituteFace);
-    QStyle *fusion = QStyleFactory::create(QStringLiteral("Fusion"));
-    app.setStyle(fusion);
-    app.setPalette(fusion->standardPalette());
+    app.setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    app.setPalette(lightPalette());
     app.setFont(dialogFont());
     QIcon bell;
     bell.addFile(QStringLiteral(":/icons/ringlo-16.png"), QSize(16, 16));

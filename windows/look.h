@@ -7,6 +7,8 @@
 
 class QApplication;
 class QLabel;
+class QPalette;
+class QWidget;
 
 // The fixed pale-blue look that both windows share, and the units their layout tables use.
 namespace look {
@@ -34,6 +36,13 @@ inline const QColor systemColour9 = QColor(Qt::white);
 
 enum class LabelFont { CaptionBold, Regular, Dialog };
 enum class LabelBackground { Transparent, Pale, SystemColour9 };
+
+// The light palette the fixed design is drawn for, whatever the desktop's theme.
+QPalette lightPalette();
+
+// Gives a window or its client area the pale-blue background; its children inherit the light
+// palette, so their "default" colours are the light ones even under a dark desktop theme.
+void paintPale(QWidget *widget);
 
 // "MS Sans Serif" 9.75 pt, bold for the fixed captions.
 QFont labelFont(bool bold);

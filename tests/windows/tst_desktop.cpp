@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The two windows on a real X server and window manager, observed from outside.
+#include "core/alarm.h"
 #include "platform/module1.h"
 #include "tests/support/desktop.h"
 #include "windows/form1.h"
@@ -27,6 +28,7 @@ private Q_SLOTS:
     void shouldOfferNoMaximiseOnMainWindow();
     void shouldOnlyHideSetAlarmWindowWhenWindowManagerClosesIt();
     void shouldKeepFocusInMainWindowWhenSetAlarmWindowIsKeptAbove();
+    void shouldArmFromKeyboardAlone();
     void shouldCloseBothWindowsWhenWindowManagerClosesMainWindow();
 
 private:
@@ -134,6 +136,51 @@ void TestDesktop::shouldKeepFocusInMainWindowWhenSetAlarmWindowIsKeptAbove()
     QTRY_VERIFY(!desktop::property(id, QStringLiteral("_NET_WM_STATE"))
                      .contains(QLatin1String("_NET_WM_STATE_ABOVE")));
     QVERIFY(desktop::isMapped(id));
+}
+
+void TestDesktop::shouldArmFromKeyboardAlone()
+{
+    const auto keys = [](const QStringList &names) {
+        desktop::run(
+            QStringLiteral("xdotool"),
+            QStringList{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("40")} +
+                names);
+    };
+    const auto type = [](const QString &text) {
+        desktop::run(QStringLiteral("xdotool"), {QStringLiteral("type"), text});
+    };
+    Form2 *window = &form2();
+    window->hide();
+    window->txtMeddelande->clear();
+    showWindow(main);
+    QTRY_COMPARE(desktop::focusedWindow(), main->winId());
+
+    // Alt reaches the menu bar, Down opens "Arkiv" on its first item, Return picks it.
+    keys({QStringLiteral("alt")});
+    keys({QStringLiteral("Down"), QStringLiteral("Return")});
+    QTRY_VERIFY(desktop::isMapped(window->winId()));
+    QTRY_COMPARE(desktop::focusedWindow(), window->winId());
+    QTRY_COMPARE(QApplication::focusWidget(), window->txtTid);
+
+    keys({QStringLiteral("ctrl+a")});
+    type(QStringLiteral("07:30"));
+    keys({QStringLiteral("Return"), QStringLiteral("Escape"), QStringLiteral("Tab")});
+    type(QStringLiteral("Vakna"));
+    keys({QStringLiteral("Return"), QStringLiteral("Escape")});
+    type(QStringLiteral("Nu"));
+    QTRY_COMPARE(window->txtMeddelande->toPlainText(), QStringLiteral("Vakna\nNu"));
+    QVERIFY(window->isVisible());
+    QVERIFY(!alarm().isArmed());
+
+    keys({QStringLiteral("Tab")});
+    QTRY_COMPARE(QApplication::focusWidget(), window->Command1);
+    keys({QStringLiteral("space")});
+
+    QTRY_VERIFY(!window->isVisible());
+    QCOMPARE(alarm().alarmTid(), QStringLiteral("07:30"));
+    QCOMPARE(main->lblInstLarm->text(), QStringLiteral("07:30"));
+    QCOMPARE(main->lblinfomed->text(), QStringLiteral("Vakna\nNu"));
+    alarm().disarm();
 }
 
 void TestDesktop::shouldCloseBothWindowsWhenWindowManagerClosesMainWindow()
