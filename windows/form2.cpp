@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <limits>
 
 namespace {
 
@@ -50,6 +51,8 @@ Form2::Form2(QWidget *parent) : QWidget(parent)
     txtTid = new QLineEdit(QStringLiteral("hh:mm"), this);
     txtTid->setObjectName(QStringLiteral("txtTid"));
     txtTid->setGeometry(look::twipsRect(240, 360, 1335, 285));
+    // No length limit: whatever is pasted is shown and judged whole, not cut at 32767.
+    txtTid->setMaxLength(std::numeric_limits<int>::max());
 
     Label2 =
         fixedCaption(QStringLiteral("Meddelande:"), look::twipsRect(240, 840, 1695, 255), this);
@@ -106,6 +109,8 @@ void Form2::Command1_Click()
     case ClickDecision::Warn:
         // A time that can never come must not be armed: the user corrects it where it stands.
         WarningBox::current().show(this, texts::warningText, texts::warningTitle);
+        // Window managers may hand the focus to another window when the box closes.
+        activateWindow();
         txtTid->setFocus();
         return;
     case ClickDecision::Arm:

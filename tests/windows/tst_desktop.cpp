@@ -29,6 +29,7 @@ private Q_SLOTS:
     void shouldOnlyHideSetAlarmWindowWhenWindowManagerClosesIt();
     void shouldKeepFocusInMainWindowWhenSetAlarmWindowIsKeptAbove();
     void shouldArmFromKeyboardAlone();
+    void shouldGiveTimeFieldTheKeyboardBackAfterWarning();
     void shouldCloseBothWindowsWhenWindowManagerClosesMainWindow();
 
 private:
@@ -181,6 +182,35 @@ void TestDesktop::shouldArmFromKeyboardAlone()
     QCOMPARE(main->lblInstLarm->text(), QStringLiteral("07:30"));
     QCOMPARE(main->lblinfomed->text(), QStringLiteral("Vakna\nNu"));
     alarm().disarm();
+}
+
+void TestDesktop::shouldGiveTimeFieldTheKeyboardBackAfterWarning()
+{
+    main->mnuÄndraAlarm->trigger();
+    Form2 *window = &form2();
+    QTRY_COMPARE(desktop::focusedWindow(), window->winId());
+    window->txtTid->setText(QStringLiteral("7:30"));
+    window->Command1->setFocus();
+
+    // The box is modal: it is dismissed from inside its own event loop, as a user would.
+    QString warned;
+    QTimer dismiss;
+    connect(&dismiss, &QTimer::timeout, this, [&] {
+        QWidget *box = QApplication::activeModalWidget();
+        if (!box || desktop::focusedWindow() != box->winId())
+            return;
+        warned = box->windowTitle();
+        dismiss.stop();
+        desktop::run(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Return")});
+    });
+    dismiss.start(100);
+    desktop::run(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("space")});
+
+    QTRY_COMPARE(warned, QStringLiteral("Fel"));
+    QTRY_COMPARE(desktop::focusedWindow(), window->winId());
+    QTRY_COMPARE(QApplication::focusWidget(), window->txtTid);
+    QVERIFY(window->isVisible());
+    QVERIFY(!alarm().isArmed());
 }
 
 void TestDesktop::shouldCloseBothWindowsWhenWindowManagerClosesMainWindow()
