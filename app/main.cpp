@@ -8,6 +8,10 @@
 int main(int argc, char *argv[])
 {
     preferX11();
+    QApplication::setApplicationVersion(QStringLiteral(RINGLO_VERSION));
+    // Wayland compositors and desktop portals find the menu entry by this id; on X11 the desktop
+    // goes by the window class, which the entry names in StartupWMClass.
+    QApplication::setDesktopFileName(QStringLiteral(RINGLO_APP_ID));
     QApplication app(argc, argv);
     look::apply(app);
 
