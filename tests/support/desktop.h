@@ -61,6 +61,53 @@ inline WId focusedWindow()
     return run(QStringLiteral("xdotool"), {QStringLiteral("getwindowfocus")}).toULongLong();
 }
 
+// Whether the window manager has the window in _NET_WM_STATE_<state>, e.g. "ABOVE".
+inline bool hasState(WId window, const char *state)
+{
+    return property(window, QStringLiteral("_NET_WM_STATE"))
+        .contains(QLatin1String("_NET_WM_STATE_") + QLatin1String(state));
+}
+
+// Whether the window manager allows _NET_WM_ACTION_<action>, e.g. "CLOSE".
+inline bool allows(WId window, const char *action)
+{
+    return property(window, QStringLiteral("_NET_WM_ALLOWED_ACTIONS"))
+        .contains(QLatin1String("_NET_WM_ACTION_") + QLatin1String(action));
+}
+
+// Whether the window asks for the maximise function (bit 0x10) or button (0x40) in
+// _MOTIF_WM_HINTS = flags, functions, decorations, ..., or the window manager allows maximising.
+// A window without the hints gets the window manager's default, which includes maximising.
+inline bool offersMaximise(WId window)
+{
+    const QStringList fields = property(window, QStringLiteral("_MOTIF_WM_HINTS"))
+                                   .section(QLatin1Char('='), 1)
+                                   .split(QLatin1Char(','));
+    return fields.size() != 5 || fields.at(1).trimmed().toUInt(nullptr, 16) & 0x10u ||
+           fields.at(2).trimmed().toUInt(nullptr, 16) & 0x40u ||
+           property(window, QStringLiteral("_NET_WM_ALLOWED_ACTIONS"))
+               .contains(QLatin1String("MAXIMIZE"));
+}
+
+// As if the user clicked the window's close box.
+inline void closeFromTitleBar(WId window)
+{
+    run(QStringLiteral("wmctrl"), {QStringLiteral("-i"), QStringLiteral("-c"), windowId(window)});
+}
+
+// Real input, which window managers judge focus stealing by.
+inline void keys(const QStringList &names)
+{
+    run(QStringLiteral("xdotool"),
+        QStringList{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("40")} +
+            names);
+}
+
+inline void type(const QString &text)
+{
+    run(QStringLiteral("xdotool"), {QStringLiteral("type"), text});
+}
+
 inline bool hasDisplay()
 {
     if (qEnvironmentVariableIsEmpty("DISPLAY")) {
