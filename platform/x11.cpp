@@ -63,11 +63,6 @@ void setState(QList<xcb_atom_t> &states, xcb_atom_t state, bool on)
 
 } // namespace
 
-bool available()
-{
-    return connection() != nullptr;
-}
-
 void setStatesBeforeMap(WId window, bool above, bool skipTaskbar)
 {
     xcb_connection_t *c = connection();

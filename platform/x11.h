@@ -7,8 +7,6 @@
 // nothing where the application does not run on X11 (offscreen tests, a pure Wayland session).
 namespace x11 {
 
-bool available();
-
 // Writes _NET_WM_STATE on a window that is not mapped yet, so that the window manager finds the
 // states there when it manages the window. Window managers delete the property on withdrawal,
 // so this is needed before every show.

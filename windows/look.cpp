@@ -26,6 +26,15 @@ QFont dialogFont()
     return font;
 }
 
+// "MS Sans Serif" 9.75 pt, bold for the fixed captions.
+QFont labelFont(bool bold)
+{
+    QFont font(designFace);
+    font.setPixelSize(labelPixels);
+    font.setBold(bold);
+    return font;
+}
+
 } // namespace
 
 QPalette lightPalette()
@@ -43,14 +52,6 @@ void paintPale(QWidget *widget)
     palette.setColor(QPalette::Window, background);
     widget->setPalette(palette);
     widget->setAutoFillBackground(true);
-}
-
-QFont labelFont(bool bold)
-{
-    QFont font(designFace);
-    font.setPixelSize(labelPixels);
-    font.setBold(bold);
-    return font;
 }
 
 void styleLabel(QLabel *label, LabelFont font, const QColor &text, LabelBackground background)

@@ -44,9 +44,6 @@ QPalette lightPalette();
 // palette, so their "default" colours are the light ones even under a dark desktop theme.
 void paintPale(QWidget *widget);
 
-// "MS Sans Serif" 9.75 pt, bold for the fixed captions.
-QFont labelFont(bool bold);
-
 // Sets a label's font, colours and background; a default text colour is QColor().
 void styleLabel(QLabel *label, LabelFont font, const QColor &text, LabelBackground background);
 
