@@ -14,7 +14,8 @@ public:
     QDateTime due() const { return m_due; }
 
     bool isArmed() const { return !m_tid.isEmpty(); }
-    // Due from its moment on, whatever the clock has done since arming: until it is stopped.
+    // Due whenever the clock reads the moment or later: a clock stepped back before it waits for
+    // it again. Once ringing, the tick no longer asks.
     bool isDue(const QDateTime &now) const { return isArmed() && now >= m_due; }
 
     // Arms a time accepted by isValidTime(); the alarm comes due the next time the local clock

@@ -10,13 +10,13 @@ namespace {
 constexpr int msPastBoundary = 5;
 } // namespace
 
-TickDecision decideTick(const Alarm &alarm, const QDateTime &now)
+TickDecision decideTick(const Alarm &alarm, const QDateTime &now, bool ringing)
 {
     TickDecision decision;
     decision.clockText = now.toString(QStringLiteral("hh:mm:ss"));
     if (!alarm.isArmed())
         decision.effect = TickDecision::Effect::ClockOnly;
-    else if (alarm.isDue(now))
+    else if (ringing || alarm.isDue(now))
         decision.effect = TickDecision::Effect::Ring;
     else
         decision.effect = TickDecision::Effect::MainTitle;

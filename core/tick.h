@@ -19,7 +19,9 @@ struct TickDecision
     Effect effect = Effect::ClockOnly;
 };
 
-TickDecision decideTick(const Alarm &alarm, const QDateTime &now);
+// Once the alarm rings it rings at every tick until it is stopped, whatever the clock reads: a
+// clock stepped back (by hand, or NTP correcting a fast clock) must not silence it.
+TickDecision decideTick(const Alarm &alarm, const QDateTime &now, bool ringing);
 
 // What a click on the set-alarm window's button must do. Stopping never asks about the time field.
 enum class ClickDecision { Stop, Warn, Arm };

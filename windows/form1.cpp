@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QLayout>
 #include <QMenuBar>
+#include <QPushButton>
 
 namespace {
 
@@ -208,7 +209,9 @@ void Form1::TmrKlocka_Timer()
 {
     const QDateTime now = Clock::current().now();
     TmrKlocka.start(msUntilNextTick(now));
-    const TickDecision tick = decideTick(alarm(), now);
+    // The ringing state is the set-alarm window's button; a window not yet made cannot ring.
+    const bool ringing = form2Exists() && form2().Command1->text() == texts::stopCaption;
+    const TickDecision tick = decideTick(alarm(), now, ringing);
     lblKlocka->setText(tick.clockText);
     switch (tick.effect) {
     case TickDecision::Effect::ClockOnly:

@@ -194,24 +194,30 @@ void TestAlarm::shouldForgetEverythingWhenDisarmed()
 void TestAlarm::shouldDecideWhatEachTickDoes_data()
 {
     QTest::addColumn<QString>("armed");
+    QTest::addColumn<bool>("ringing");
     QTest::addColumn<QDateTime>("now");
     QTest::addColumn<QString>("clock");
     QTest::addColumn<TickDecision::Effect>("effect");
 
     using Effect = TickDecision::Effect;
-    QTest::newRow("idle") << "" << at("2026-12-08T07:05:09") << "07:05:09" << Effect::ClockOnly;
+    QTest::newRow("idle") << "" << false << at("2026-12-08T07:05:09") << "07:05:09"
+                          << Effect::ClockOnly;
     QTest::newRow("idle in the evening, 24-hour")
-        << "" << at("2026-12-08T19:05:09.999") << "19:05:09" << Effect::ClockOnly;
+        << "" << false << at("2026-12-08T19:05:09.999") << "19:05:09" << Effect::ClockOnly;
     QTest::newRow("waiting, a second before")
-        << "07:30" << at("2026-12-08T07:29:59.999") << "07:29:59" << Effect::MainTitle;
-    QTest::newRow("due") << "07:30" << at("2026-12-08T07:30:00") << "07:30:00" << Effect::Ring;
+        << "07:30" << false << at("2026-12-08T07:29:59.999") << "07:29:59" << Effect::MainTitle;
+    QTest::newRow("due") << "07:30" << false << at("2026-12-08T07:30:00") << "07:30:00"
+                         << Effect::Ring;
     QTest::newRow("still due after midnight")
-        << "07:30" << at("2026-12-09T00:00:00") << "00:00:00" << Effect::Ring;
+        << "07:30" << false << at("2026-12-09T00:00:00") << "00:00:00" << Effect::Ring;
+    QTest::newRow("ringing, clock stepped back before the moment")
+        << "07:30" << true << at("2026-12-08T07:10:00") << "07:10:00" << Effect::Ring;
 }
 
 void TestAlarm::shouldDecideWhatEachTickDoes()
 {
     QFETCH(QString, armed);
+    QFETCH(bool, ringing);
     QFETCH(QDateTime, now);
     QFETCH(QString, clock);
     QFETCH(TickDecision::Effect, effect);
@@ -219,7 +225,7 @@ void TestAlarm::shouldDecideWhatEachTickDoes()
     Alarm alarm;
     if (!armed.isEmpty())
         alarm.arm(armed, QString(), at("2026-12-08T06:00:00"));
-    const TickDecision decision = decideTick(alarm, now);
+    const TickDecision decision = decideTick(alarm, now, ringing);
 
     QCOMPARE(decision.clockText, clock);
     QCOMPARE(decision.effect, effect);
