@@ -1,11 +1,16 @@
 // SPDX-License-Identifier: MIT
 #include "platform/alsatone.h"
 
+#include <QElapsedTimer>
 #include <algorithm>
 #include <alsa/asoundlib.h>
 #include <cerrno>
+#include <chrono>
 #include <cmath>
+#include <condition_variable>
+#include <mutex>
 #include <numbers>
+#include <vector>
 
 namespace {
 constexpr unsigned kRate = 48000;
@@ -16,54 +21,61 @@ constexpr qint64 kFadeFrames = 5 * kFramesPerMs;
 // Room for more than the lead below; dmix grants only about a third of a second, which still
 // holds it.
 constexpr unsigned kBufferUs = 1000000;
-// Samples are written at most this far ahead of the wall clock, so a UI thread that stalls for
-// less does not interrupt the sound. Some plugins pass samples on the moment they get them (the
+// Samples are written at most this far ahead of the wall clock, so a worker that is scheduled late
+// by less does not interrupt the sound. Some plugins pass samples on the moment they get them (the
 // file plugin, sound servers) and a drop cannot call those back; a short lead is what lets stop()
 // and a new play() cut the tone short there too.
 constexpr qint64 kLeadMs = 250;
-constexpr int kTickMs = 20;
+constexpr auto kFeedInterval = std::chrono::milliseconds(20);
 constexpr qint64 kChunkFrames = 100 * kFramesPerMs;
 // How long a device may lag behind the wall clock before the tone is closed regardless.
 constexpr qint64 kGraceMs = 1000;
 
+// How long the program's exit waits for a hanging device before leaving the worker behind.
+constexpr auto kExitWait = std::chrono::milliseconds(500);
+
 void ignoreAlsaError(const char *, int, const char *, int, const char *, ...) {}
-} // namespace
 
-AlsaTone::AlsaTone()
+// One tone on the device, from its opening to its closing; used by the worker thread alone.
+class Player
 {
-    // Machines without a sound device are common (containers, remote desktops) and the alarm then
-    // only shows its window; ALSA would report every failed open on stderr.
-    snd_lib_error_set_handler(ignoreAlsaError);
-    m_timer.setInterval(kTickMs);
-    QObject::connect(&m_timer, &QTimer::timeout, &m_timer, [this] { feed(); });
-}
+public:
+    ~Player() { close(); }
 
-AlsaTone::~AlsaTone()
-{
-    stop();
-}
+    // Opens the device for a tone; false when there is no device to be had.
+    bool start(int frequencyHz, int durationMs);
+    // Writes what the wall clock asks for next; false once the tone is over and the device closed.
+    bool feed();
+    void close();
 
-void AlsaTone::play(int frequencyHz, int durationMs)
+private:
+    bool open();
+    bool playedOut();
+    void synthesize(qint64 firstFrame, qint64 frameCount);
+
+    snd_pcm_t *m_pcm = nullptr;
+    QElapsedTimer m_sinceStart;
+    int m_frequencyHz = 0;
+    int m_durationMs = 0;
+    qint64 m_totalFrames = 0;
+    qint64 m_writtenFrames = 0;
+    std::vector<qint16> m_chunk;
+};
+
+bool Player::start(int frequencyHz, int durationMs)
 {
-    stop();
+    close();
     if (frequencyHz <= 0 || durationMs <= 0 || !open())
-        return;
+        return false;
     m_frequencyHz = frequencyHz;
     m_durationMs = durationMs;
     m_totalFrames = qint64(durationMs) * kFramesPerMs;
     m_writtenFrames = 0;
     m_sinceStart.start();
-    feed();
-    if (m_pcm)
-        m_timer.start();
+    return true;
 }
 
-void AlsaTone::stop()
-{
-    close();
-}
-
-bool AlsaTone::open()
+bool Player::open()
 {
     snd_pcm_t *pcm = nullptr;
     if (snd_pcm_open(&pcm, "default", SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK) < 0)
@@ -93,10 +105,10 @@ bool AlsaTone::open()
     return true;
 }
 
-void AlsaTone::feed()
+bool Player::feed()
 {
     if (!m_pcm)
-        return;
+        return false;
     const qint64 due = std::min(m_totalFrames, (m_sinceStart.elapsed() + kLeadMs) * kFramesPerMs);
     bool recovered = false;
     while (m_writtenFrames < due) {
@@ -115,7 +127,7 @@ void AlsaTone::feed()
         }
         if (written < 0) {
             close();
-            return;
+            return false;
         }
         m_writtenFrames += written;
         if (written < count)
@@ -123,13 +135,14 @@ void AlsaTone::feed()
     }
     if (m_writtenFrames == m_totalFrames && playedOut())
         close();
+    return m_pcm != nullptr;
 }
 
 // Closing ends the sound on a real device and is what finalises the output of plugins such as
 // "file", so it waits until the tone has had its full time on the wall clock and the device has
 // nothing left queued. Plugins that take samples without pacing report no delay at all, hence the
 // wall clock; a device that never seems to empty is closed after a grace period.
-bool AlsaTone::playedOut()
+bool Player::playedOut()
 {
     const qint64 elapsed = m_sinceStart.elapsed();
     if (elapsed < m_durationMs)
@@ -140,9 +153,8 @@ bool AlsaTone::playedOut()
     return snd_pcm_delay(m_pcm, &delay) < 0 || delay <= 0;
 }
 
-void AlsaTone::close()
+void Player::close()
 {
-    m_timer.stop();
     if (!m_pcm)
         return;
     // Never drain: it blocks for up to seconds even on a non-blocking handle.
@@ -152,7 +164,7 @@ void AlsaTone::close()
 }
 
 // A sine with raised-cosine edges: a tone that starts or ends at full amplitude clicks.
-void AlsaTone::synthesize(qint64 firstFrame, qint64 frameCount)
+void Player::synthesize(qint64 firstFrame, qint64 frameCount)
 {
     m_chunk.resize(std::size_t(frameCount));
     const double step = 2 * std::numbers::pi * m_frequencyHz / kRate;
@@ -166,4 +178,100 @@ void AlsaTone::synthesize(qint64 firstFrame, qint64 frameCount)
         m_chunk[std::size_t(i)] =
             qint16(std::lround(kAmplitude * envelope * std::sin(step * double(frame))));
     }
+}
+
+} // namespace
+
+struct AlsaTone::Requests
+{
+    std::mutex mutex;
+    std::condition_variable changed;  // a new request, or the end
+    std::condition_variable finished; // the worker has closed the device and returned
+    quint64 serial = 0;               // counts the requests, so that the worker sees a new one
+    int frequencyHz = 0;              // 0 asks for silence
+    int durationMs = 0;
+    bool quit = false;
+    bool done = false;
+};
+
+namespace {
+
+// Plays whatever was asked for last. The lock is never held across an ALSA call, so a request
+// is handed over at once however long the device takes; when a call comes back, the worker looks
+// at the latest request before anything else, so nothing stale and nothing after a stop follows.
+void work(std::shared_ptr<AlsaTone::Requests> requests)
+{
+    Player player;
+    quint64 handled = 0;
+    bool playing = false;
+    std::unique_lock lock(requests->mutex);
+    while (!requests->quit) {
+        if (requests->serial != handled) {
+            handled = requests->serial;
+            const int frequencyHz = requests->frequencyHz;
+            const int durationMs = requests->durationMs;
+            lock.unlock();
+            player.close();
+            playing = frequencyHz > 0 && player.start(frequencyHz, durationMs);
+            lock.lock();
+        } else if (playing) {
+            lock.unlock();
+            playing = player.feed();
+            lock.lock();
+            if (playing && requests->serial == handled && !requests->quit)
+                requests->changed.wait_for(lock, kFeedInterval);
+        } else {
+            requests->changed.wait(lock);
+        }
+    }
+    lock.unlock();
+    player.close();
+    lock.lock();
+    requests->done = true;
+    requests->finished.notify_all();
+}
+
+} // namespace
+
+AlsaTone::AlsaTone() : m_requests(std::make_shared<Requests>())
+{
+    // Machines without a sound device are common (containers, remote desktops) and the alarm then
+    // only shows its window; ALSA would report every failed open on stderr.
+    snd_lib_error_set_handler(ignoreAlsaError);
+    m_worker = std::thread(work, m_requests);
+}
+
+AlsaTone::~AlsaTone()
+{
+    std::unique_lock lock(m_requests->mutex);
+    m_requests->quit = true;
+    m_requests->changed.notify_all();
+    // A hung sound server must not hang the program's exit: the worker is left to the end of
+    // the process, and shares the requests so that nothing it touches goes away under it.
+    const bool done =
+        m_requests->finished.wait_for(lock, kExitWait, [this] { return m_requests->done; });
+    lock.unlock();
+    if (done)
+        m_worker.join();
+    else
+        m_worker.detach();
+}
+
+void AlsaTone::play(int frequencyHz, int durationMs)
+{
+    request(frequencyHz, durationMs);
+}
+
+void AlsaTone::stop()
+{
+    request(0, 0);
+}
+
+void AlsaTone::request(int frequencyHz, int durationMs)
+{
+    const std::lock_guard lock(m_requests->mutex);
+    ++m_requests->serial;
+    m_requests->frequencyHz = frequencyHz;
+    m_requests->durationMs = durationMs;
+    m_requests->changed.notify_all();
 }

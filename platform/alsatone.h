@@ -3,20 +3,19 @@
 
 #include "platform/tone.h"
 
-#include <QElapsedTimer>
-#include <QTimer>
-#include <vector>
+#include <memory>
+#include <thread>
 
-// Spelled as in <alsa/asoundlib.h>, which stays out of this header.
-typedef struct _snd_pcm snd_pcm_t;
-
-// The tone on ALSA's "default" device. Everything happens on the caller's thread: the device is
-// opened non-blocking and topped up from a timer, so play() returns at once and a missing device
-// costs nothing but a failed open.
+// The tone on ALSA's "default" device. A worker thread of its own opens, writes and closes the
+// device, because desktops route "default" to sound servers that may answer slowly, or not at all
+// while they hang, and the window must go on showing the time and taking the stop meanwhile.
+// play() and stop() only hand over the latest request and return at once; a request that comes
+// while the worker is stuck replaces the one before it.
 class AlsaTone final : public Tone
 {
 public:
     AlsaTone();
+    // Waits a moment for the worker to close the device, and leaves it behind if the device hangs.
     ~AlsaTone() override;
     AlsaTone(const AlsaTone &) = delete;
     AlsaTone &operator=(const AlsaTone &) = delete;
@@ -24,19 +23,12 @@ public:
     void play(int frequencyHz, int durationMs) override;
     void stop() override;
 
-private:
-    bool open();
-    void feed();
-    bool playedOut();
-    void close();
-    void synthesize(qint64 firstFrame, qint64 frameCount);
+    // The latest request, shared by this object and the worker, which may outlive it.
+    struct Requests;
 
-    snd_pcm_t *m_pcm = nullptr;
-    QTimer m_timer;
-    QElapsedTimer m_sinceStart;
-    int m_frequencyHz = 0;
-    int m_durationMs = 0;
-    qint64 m_totalFrames = 0;
-    qint64 m_writtenFrames = 0;
-    std::vector<qint16> m_chunk;
+private:
+    void request(int frequencyHz, int durationMs);
+
+    std::shared_ptr<Requests> m_requests;
+    std::thread m_worker;
 };

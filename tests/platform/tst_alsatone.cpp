@@ -232,8 +232,12 @@ void TstAlsaTone::stopOrANewPlayCutsOffASoundingTone()
     AlsaTone tone;
     tone.play(900, 2000);
     QTest::qWait(100);
+    QElapsedTimer sinceStop;
+    sinceStop.start();
     tone.stop();
-    // Closing the device finishes the file, so it is complete the moment stop() returns.
+    // Closing the device finishes the file: the worker does so at once.
+    QVERIFY(QTest::qWaitFor([&] { return finished(files[0]); }, 1000));
+    QVERIFY2(sinceStop.elapsed() <= 50, qPrintable(QString::number(sinceStop.elapsed())));
     const qsizetype stopped = lengthOf(files[0]);
     QVERIFY2(stopped > 0 && stopped < 1000 * kFramesPerMs, qPrintable(QString::number(stopped)));
     // Nothing more follows, and stopping again with no tone leaves the device alone.
@@ -245,7 +249,7 @@ void TstAlsaTone::stopOrANewPlayCutsOffASoundingTone()
     tone.play(900, 2000);
     QTest::qWait(100);
     tone.play(600, 300);
-    // The first tone's device is closed before the second one opens: they never overlap.
+    QTRY_VERIFY(finished(files[1]));
     const qsizetype cut = lengthOf(files[1]);
     QVERIFY2(cut > 0 && cut < 1000 * kFramesPerMs, qPrintable(QString::number(cut)));
     QTRY_VERIFY_WITH_TIMEOUT(finished(files[2]), 5000);
