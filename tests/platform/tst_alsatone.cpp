@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "platform/alsatone.h"
+#include "tests/support/samples.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -18,13 +19,13 @@
 #include <vector>
 
 namespace {
-constexpr int kRate = 48000;
-constexpr int kFramesPerMs = kRate / 1000;
+using samples::frequencyOf;
+using samples::Samples;
+constexpr int kRate = samples::rate;
+constexpr int kFramesPerMs = samples::framesPerMs;
 constexpr char kFileVariable[] = "RINGLO_TONE_FILE";
 constexpr char kChildVariable[] = "RINGLO_TST_ALSATONE_CHILD";
 constexpr char kLaterConfigVariable[] = "RINGLO_TST_ALSATONE_LATER_CONFIG";
-
-using Samples = std::vector<qint16>;
 
 // Stands alone so that no ~/.asoundrc or /etc/alsa/conf.d of the machine can take over. The file
 // plugin writes one WAV per opening of the device, looking the name up each time; the null device
@@ -75,22 +76,6 @@ bool finished(const QString &path)
 qsizetype lengthOf(const QString &path)
 {
     return qsizetype(readWav(path).value_or(Samples{}).size());
-}
-
-// From the upward zero crossings, placed between samples by linear interpolation.
-double frequencyOf(const Samples &samples, std::size_t from, std::size_t to)
-{
-    double first = -1;
-    double last = -1;
-    int crossings = 0;
-    for (std::size_t i = from; i + 1 < to; ++i) {
-        if (samples[i] < 0 && samples[i + 1] >= 0) {
-            last = double(i) + double(-samples[i]) / double(samples[i + 1] - samples[i]);
-            first = first < 0 ? last : first;
-            ++crossings;
-        }
-    }
-    return crossings < 2 ? 0 : (crossings - 1) * kRate / (last - first);
 }
 
 double frequencyOf(const QString &path)

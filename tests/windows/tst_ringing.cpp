@@ -235,6 +235,10 @@ void TestRinging::shouldRingAtDueMomentInOrderAndAgainEveryTick()
     QCOMPARE(tone.log.size(), 2);
     QCOMPARE(form2().txtMeddelande->toPlainText(), QStringLiteral("Vakna!"));
     QCOMPARE(form2().Command1->text(), QStringLiteral("Stoppa Alarm!"));
+
+    // A clock stepped back before the due moment does not silence it.
+    tickAt("2026-12-08T07:10:00.004");
+    QCOMPARE(tone.log.size(), 3);
 }
 
 void TestRinging::shouldNotRingMorningAlarmArmedInEvening()

@@ -1,0 +1,185 @@
+// SPDX-License-Identifier: MIT
+// The alarm through the sound servers that desktops route ALSA's default device to: the tones
+// come out right, a server that hangs freezes neither the clock nor the stop, and a server that
+// is killed and started again is used again.
+#include "core/alarm.h"
+#include "platform/clock.h"
+#include "tests/support/soundserver.h"
+#include "windows/form1.h"
+#include "windows/form2.h"
+#include "windows/look.h"
+#include "windows/program.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QTest>
+
+using sound::Server;
+
+namespace {
+
+// The wall clock, moved so that an alarm for 07:30 is due a moment from now.
+class MovedClock : public Clock
+{
+public:
+    QDateTime now() const override { return QDateTime::currentDateTime().addMSecs(shift); }
+    void readSoon(const char *localTime)
+    {
+        shift = QDateTime::currentDateTime().msecsTo(
+            QDateTime(QDate::currentDate(), QTime::fromString(QLatin1String(localTime))));
+    }
+    qint64 shift = 0;
+};
+
+QString describe(const std::vector<samples::Burst> &bursts)
+{
+    QStringList parts;
+    for (const samples::Burst &burst : bursts)
+        parts.append(QStringLiteral("%1+%2 ms").arg(burst.startMs()).arg(burst.lengthMs()));
+    return parts.join(QStringLiteral(", "));
+}
+
+} // namespace
+
+class TestSoundServers : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+    void shouldRingThroughServerAndNeverFreeze_data();
+    void shouldRingThroughServerAndNeverFreeze();
+
+private:
+    void ringSoon();
+    // Clicks "Stoppa Alarm!" and says how long the window took to hide.
+    qint64 clickStop();
+
+    MovedClock clock;
+    Form1 *main = nullptr;
+};
+
+void TestSoundServers::init()
+{
+    Clock::replace(&clock);
+    alarm().disarm();
+    main = new Form1;
+    main->show();
+}
+
+void TestSoundServers::cleanup()
+{
+    main->close();
+    delete main;
+    Clock::replace(nullptr);
+}
+
+void TestSoundServers::ringSoon()
+{
+    clock.readSoon("07:29:59.300");
+    main->mnuÄndraAlarm->trigger();
+    form2().txtTid->setText(QStringLiteral("07:30"));
+    QTest::mouseClick(form2().Command1, Qt::LeftButton);
+    QTRY_COMPARE(form2().Command1->text(), QStringLiteral("Stoppa Alarm!"));
+}
+
+qint64 TestSoundServers::clickStop()
+{
+    QElapsedTimer clicked;
+    clicked.start();
+    QTest::mouseClick(form2().Command1, Qt::LeftButton);
+    const qint64 ms = clicked.elapsed();
+    return form2().isVisible() ? -1 : ms;
+}
+
+void TestSoundServers::shouldRingThroughServerAndNeverFreeze_data()
+{
+    QTest::addColumn<Server>("server");
+    QTest::addColumn<int>("stopMs"); // the most a stop may take with the server answering
+    QTest::newRow("PulseAudio") << Server::PulseAudio << 300;
+    QTest::newRow("PipeWire") << Server::PipeWire << 100;
+}
+
+void TestSoundServers::shouldRingThroughServerAndNeverFreeze()
+{
+    QFETCH(Server, server);
+    QFETCH(int, stopMs);
+    QTemporaryDir folder;
+    sound::PrivateServer sound(server, folder.path());
+    QVERIFY2(sound.start(), qPrintable(sound.lastError()));
+
+    // Three tones a second apart, the last one cut short by the stop.
+    QVERIFY2(sound.record(), qPrintable(sound.lastError()));
+    ringSoon();
+    // Early in the third tone, before the tone is written out ahead of the clock.
+    QTest::qWait(2100);
+    const qint64 stopped = clickStop();
+    QVERIFY2(stopped >= 0 && stopped <= stopMs, qPrintable(QString::number(stopped)));
+    QTest::qWait(1500);
+    samples::Samples heard = sound.recorded();
+    std::vector<samples::Burst> tones = samples::burstsIn(heard);
+    QVERIFY2(tones.size() == 3, qPrintable(describe(tones)));
+    for (std::size_t i = 0; i < tones.size(); ++i) {
+        const samples::Burst &tone = tones[i];
+        const double hz = samples::frequencyOf(heard, tone.from, tone.to);
+        QVERIFY2(std::abs(hz - 900) <= 3, qPrintable(QString::number(hz)));
+        if (i > 0)
+            // A server may take a little longer to start the first stream it is given.
+            QVERIFY2(std::abs(tone.startMs() - tones[i - 1].startMs() - 1000) <= 250,
+                     qPrintable(describe(tones)));
+        if (i < 2)
+            QVERIFY2(std::abs(tone.lengthMs() - 500) <= 25, qPrintable(describe(tones)));
+        else
+            QVERIFY2(tone.lengthMs() < 450, qPrintable(describe(tones)));
+    }
+
+    // A server that stops answering halfway through a tone: the clock goes on, the stop is
+    // taken at once, and once the server answers again nothing more sounds.
+    ringSoon();
+    QTest::qWait(1300);
+    const std::size_t beforeHang = samples::burstsIn(sound.recorded()).size();
+    sound.pause();
+    QElapsedTimer hung;
+    hung.start();
+    QSet<QString> shown;
+    for (int second = 0; second < 3; ++second) {
+        QTest::qWait(1000);
+        shown.insert(main->lblKlocka->text());
+    }
+    const qint64 waited = hung.elapsed();
+    const qint64 stoppedWhileHung = clickStop();
+    sound.resume();
+    // A frozen window could not have come back from each wait on time.
+    QVERIFY2(waited < 3500, qPrintable(QString::number(waited)));
+    QVERIFY2(shown.size() == 3, qPrintable(QStringList(shown.values()).join(u' ')));
+    QVERIFY2(stoppedWhileHung >= 0 && stoppedWhileHung <= 300,
+             qPrintable(QString::number(stoppedWhileHung)));
+    QTest::qWait(2000);
+    tones = samples::burstsIn(sound.recorded());
+    QVERIFY2(tones.size() == beforeHang, qPrintable(describe(tones)));
+
+    // A server that died and came back is used at the next tone.
+    sound.kill();
+    QVERIFY2(sound.start(), qPrintable(sound.lastError()));
+    QVERIFY2(sound.record(), qPrintable(sound.lastError()));
+    ringSoon();
+    QTest::qWait(1500);
+    QVERIFY(clickStop() >= 0);
+    QTRY_VERIFY2_WITH_TIMEOUT(!samples::burstsIn(sound.recorded()).empty(), "no tone", 3000);
+}
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    look::apply(app);
+    TestSoundServers test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_soundservers.moc"
