@@ -2,7 +2,8 @@
 # SPDX-License-Identifier: MIT
 # The whole road of an alarm in the real program on the test desktop, with the wall clock moved by
 # libfaketime and the tone captured to WAV files: typed in, rung on time above the other windows
-# without taking the focus, and stopped; and a morning alarm armed in the evening that stays quiet.
+# without taking the focus, rung on when the clock is stepped back, and stopped; a morning alarm
+# armed in the evening that stays quiet; and a machine asleep across the due moment.
 set -euo pipefail
 ringlo=$1
 config=$2
@@ -12,12 +13,19 @@ faketime_lib=$(find /usr/lib -name libfaketime.so.1 -path '*faketime*' | head -n
 
 tones() { find "$scratch" -name 'tone.wav*' | wc -l; }
 
+# The program's wall clock, read anew at every call; "@" starts it at that time when it starts,
+# so writing a new time steps the clock by the difference.
+clock_file=$scratch/faketime
+set_clock() { echo "@$1" >"$clock_file"; }
+
 # Starts the program with its wall clock at the given local time, and arms an alarm as a user
 # would: a double-click on the main window, the time typed over the placeholder, a message, a click.
 start_and_arm() {
     local fake=$1 time=$2
+    set_clock "$fake"
     started=$(now_ms)
-    TZ=UTC FAKETIME="@$fake" FAKETIME_DONT_FAKE_MONOTONIC=1 LD_PRELOAD="$faketime_lib" \
+    TZ=UTC FAKETIME_TIMESTAMP_FILE="$clock_file" FAKETIME_NO_CACHE=1 \
+        FAKETIME_DONT_FAKE_MONOTONIC=1 LD_PRELOAD="$faketime_lib" \
         ASAN_OPTIONS=verify_asan_link_order=0 ALSA_CONFIG_PATH="$config" \
         RINGLO_TONE_FILE="$scratch/tone.wav" "$ringlo" &
     pid=$!
@@ -54,6 +62,12 @@ size=$(stat -c %s "$scratch/tone.wav")
 # 500 ms of 16-bit mono at 48 kHz behind a 44-byte header.
 [ "$size" -eq 48044 ] || fail "the first tone's file has $size bytes"
 
+# The clock stepped back before the due moment (by hand, or NTP correcting a fast clock): it rings on.
+set_clock "2026-12-08 07:10:00"
+sleep 2.2
+[ $(($(tones) - count)) -ge 2 ] || fail "a clock stepped back silenced the alarm"
+window_of 'Nu är det dags' 1 >/dev/null || fail "a clock stepped back hid the ringing window"
+
 xdotool mousemove --window "$form2" 76 188 click 1
 expect_unmapped "$form2" "stopping did not hide the window"
 xprop -id "$form2" _NET_WM_NAME | grep -q 'Nu är det dags' || fail "the title did not stay"
@@ -77,4 +91,22 @@ window_of 'Nu är det dags' 1 >/dev/null && fail "an evening arm for the morning
 choose_avsluta "$main"
 expect_exit '"Avsluta"'
 
-echo "the alarm rang on time, kept above without the focus, stopped, and stayed quiet overnight"
+# Asleep across the due moment (the program stopped while its clock passes it): it rings at the
+# first tick after waking.
+rm -f "$scratch"/tone.wav*
+start_and_arm "2026-12-08 07:29:56" "07:30"
+kill -STOP "$pid"
+asleep=$((started + 5500 - $(now_ms)))
+[ "$asleep" -ge 1500 ] || fail "arming took too long to sleep across the due moment"
+sleep "$((asleep / 1000)).$(printf %03d $((asleep % 1000)))"
+woke=$(now_ms)
+kill -CONT "$pid"
+window_of 'Nu är det dags' 30 >/dev/null || fail "did not ring after waking"
+late=$(($(now_ms) - woke))
+echo "rang $late ms after waking"
+[ "$late" -le 1100 ] || fail "rang $late ms after waking"
+choose_avsluta "$main"
+expect_exit '"Avsluta"'
+
+echo "the alarm rang on time, kept above without the focus, rang on when the clock went back,"
+echo "stopped, stayed quiet overnight, and rang on waking"
