@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
 // The alarm through the sound servers that desktops route ALSA's default device to: the tones
-// come out right, a server that hangs freezes neither the clock nor the stop, and a server that
-// is killed and started again is used again.
+// come out right, a server that hangs freezes neither the clock, nor the stop, nor the exit, and
+// a server that is killed and started again is used again.
 #include "core/alarm.h"
+#include "platform/alsatone.h"
 #include "platform/clock.h"
 #include "tests/support/soundserver.h"
 #include "windows/form1.h"
@@ -154,7 +155,16 @@ void TestSoundServers::shouldRingThroughServerAndNeverFreeze()
     }
     const qint64 waited = hung.elapsed();
     const qint64 stoppedWhileHung = clickStop();
+    // Nor does the program's exit wait for it.
+    auto tone = std::make_unique<AlsaTone>();
+    tone->play(900, 500);
+    QTest::qWait(100);
+    QElapsedTimer exiting;
+    exiting.start();
+    tone.reset();
+    const qint64 exited = exiting.elapsed();
     sound.resume();
+    QVERIFY2(exited <= 1000, qPrintable(QString::number(exited)));
     // A frozen window could not have come back from each wait on time.
     QVERIFY2(waited < 3500, qPrintable(QString::number(waited)));
     QVERIFY2(shown.size() == 3, qPrintable(QStringList(shown.values()).join(u' ')));
