@@ -61,15 +61,19 @@ function(ringlo_add_executable name)
     endforeach()
 endfunction()
 
-function(_ringlo_test_properties test suffix desktop)
+# kind: "offscreen"; "desktop", the X server and window manager that scripts/test starts, which
+# the tests take in turns; or "own-desktop", a private one that the test's command starts.
+function(_ringlo_test_properties test suffix kind)
     set(env ${ARGN})
-    if(desktop)
-        list(APPEND env QT_QPA_PLATFORM=xcb)
-        set_tests_properties(${test} PROPERTIES RESOURCE_LOCK desktop SKIP_RETURN_CODE 77
-                                                LABELS desktop)
-    else()
+    if(kind STREQUAL "offscreen")
         list(APPEND env QT_QPA_PLATFORM=offscreen)
         set_tests_properties(${test} PROPERTIES LABELS offscreen)
+    else()
+        list(APPEND env QT_QPA_PLATFORM=xcb)
+        set_tests_properties(${test} PROPERTIES SKIP_RETURN_CODE 77 LABELS desktop)
+        if(kind STREQUAL "desktop")
+            set_tests_properties(${test} PROPERTIES RESOURCE_LOCK desktop)
+        endif()
     endif()
     if(suffix STREQUAL "_san")
         # Leaks inside the system's D-Bus, font and X libraries are not ours to mend.
@@ -80,16 +84,32 @@ function(_ringlo_test_properties test suffix desktop)
     set_tests_properties(${test} PROPERTIES ENVIRONMENT "${env}" TIMEOUT 120)
 endfunction()
 
-# ringlo_add_test(name SOURCES ... LINKS ... [DESKTOP] [ENVIRONMENT ...])
+# ringlo_add_test(name SOURCES ... LINKS ... [DESKTOP [WINDOW_MANAGERS wm...]] [ENVIRONMENT ...])
 # Offscreen tests run on Qt's offscreen platform; DESKTOP tests need the X server and window
-# manager that scripts/test starts, take turns on it, and skip where there is no display.
+# manager that scripts/test starts, take turns on it, and skip where there is no display. Tests
+# whose outcome depends on the window manager's own rules name the other managers (metacity,
+# xfwm4) to run under as well: the plain build runs once more under each, as <name>_<wm>, on a
+# private X server that tests/support/with-desktop starts.
 function(ringlo_add_test name)
-    cmake_parse_arguments(ARG "DESKTOP" "" "SOURCES;LINKS;ENVIRONMENT" ${ARGN})
+    cmake_parse_arguments(ARG "DESKTOP" "" "SOURCES;LINKS;ENVIRONMENT;WINDOW_MANAGERS" ${ARGN})
+    if(ARG_WINDOW_MANAGERS AND NOT ARG_DESKTOP)
+        message(FATAL_ERROR "${name}: WINDOW_MANAGERS needs DESKTOP")
+    endif()
     ringlo_add_executable(${name} SOURCES ${ARG_SOURCES} LINKS ${ARG_LINKS} Qt6::Test)
+    set(kind offscreen)
+    if(ARG_DESKTOP)
+        set(kind desktop)
+    endif()
     foreach(suffix IN ITEMS "" ${RINGLO_TWIN_SUFFIX})
         set(target ${name}${suffix})
         add_test(NAME ${target} COMMAND ${target})
-        _ringlo_test_properties(${target} "${suffix}" "${ARG_DESKTOP}" ${ARG_ENVIRONMENT})
+        _ringlo_test_properties(${target} "${suffix}" ${kind} ${ARG_ENVIRONMENT})
+    endforeach()
+    foreach(wm IN LISTS ARG_WINDOW_MANAGERS)
+        add_test(NAME ${name}_${wm} COMMAND ${PROJECT_SOURCE_DIR}/tests/support/with-desktop ${wm}
+                                            $<TARGET_FILE:${name}>)
+        _ringlo_test_properties(${name}_${wm} "" own-desktop ${ARG_ENVIRONMENT})
+        set_property(TEST ${name}_${wm} APPEND PROPERTY LABELS ${wm})
     endforeach()
 endfunction()
 
@@ -100,6 +120,6 @@ function(ringlo_add_program_test name)
     foreach(suffix IN ITEMS "" ${RINGLO_TWIN_SUFFIX})
         add_test(NAME ${name}${suffix} COMMAND ${ARG_SCRIPT} $<TARGET_FILE:ringlo${suffix}>
                                                ${ARG_ARGS})
-        _ringlo_test_properties(${name}${suffix} "${suffix}" TRUE)
+        _ringlo_test_properties(${name}${suffix} "${suffix}" desktop)
     endforeach()
 endfunction()

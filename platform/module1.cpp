@@ -5,6 +5,7 @@
 
 #include <QEvent>
 #include <QWindow>
+#include <optional>
 
 namespace {
 
@@ -25,17 +26,23 @@ public:
             return false;
         auto *window = static_cast<QWidget *>(watched);
         if (event->type() == QEvent::Hide) {
-            // Unless a shown-again window asks for its old place, the window manager places it
-            // anew, wherever its policy says. Qt asks only once the position has been set.
-            if (QWindow *handle = window->windowHandle())
-                handle->setPosition(window->geometry().topLeft());
+            placed = window->geometry().topLeft();
         } else if (event->type() == QEvent::Show) {
+            // Unless a shown-again window asks for its old place, the window manager places it
+            // anew, wherever its policy says. Qt asks only once the position has been set. It is
+            // set now rather than at the hide because metacity, withdrawing the window, moves it
+            // to where its frame was, and Qt takes that as the window's new place.
+            if (QWindow *handle = window->windowHandle(); handle && placed)
+                handle->setPosition(*placed);
             x11::setStatesBeforeMap(window->winId(),
                                     window->windowFlags().testFlag(Qt::WindowStaysOnTopHint),
                                     window->property(skipTaskbarProperty).toBool());
         }
         return false;
     }
+
+private:
+    std::optional<QPoint> placed;
 };
 
 void showWithoutActivating(QWidget *window)
@@ -92,10 +99,22 @@ void SattOverst(WId hwnd, qint16 on)
     Qt::WindowFlags flags = window->windowFlags();
     flags.setFlag(Qt::WindowStaysOnTopHint, above);
     window->overrideWindowFlags(flags);
-    if (window->isVisible())
+    // A window that Qt counts as shown may still be out of the user's sight: minimised, or left on
+    // another workspace. Moving it to the workspace shown now, rather than making it sticky, leaves
+    // nothing to undo at the stop, and openbox has no sticky state at all (it ignores the request).
+    // A ringing alarm calls this once a second, so the window follows a user who changes workspace.
+    if (window->isVisible()) {
+        if (above) {
+            x11::requestCurrentDesktop(hwnd);
+            x11::requestRestoreWithoutActivating(hwnd);
+        }
         x11::requestAbove(hwnd, above);
-    else
+    } else {
+        // Window managers should forget a withdrawn window's workspace, but one that remembers it
+        // would map the window there, out of sight.
+        x11::setDesktopBeforeMap(hwnd);
         showWithoutActivating(window);
+    }
 }
 
 void preferX11()

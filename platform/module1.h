@@ -23,7 +23,8 @@ inline constexpr qint16 sattOverstPa = -1;
 inline constexpr qint16 sattOverstAv = 0;
 
 // Puts the window into the band kept above all others (on nonzero) or takes it out, and shows it
-// if it was hidden: without activating, moving or resizing it. An unknown handle does nothing.
+// if it was hidden: without activating, moving or resizing it. Putting it in also brings it to
+// the workspace the user is on and restores it if it was minimised. An unknown handle does nothing.
 void SattOverst(WId hwnd, qint16 on);
 
 // On a Wayland desktop a client cannot keep itself above others or off the taskbar, so unless the

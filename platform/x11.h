@@ -15,4 +15,15 @@ void setStatesBeforeMap(WId window, bool above, bool skipTaskbar);
 // Asks the window manager to add or remove _NET_WM_STATE_ABOVE on a mapped window.
 void requestAbove(WId window, bool above);
 
+// Writes the workspace the user is on now as _NET_WM_DESKTOP of a window that is not mapped yet.
+void setDesktopBeforeMap(WId window);
+
+// Asks the window manager to move a mapped window to the workspace the user is on now, unless it
+// is there or on all workspaces already.
+void requestCurrentDesktop(WId window);
+
+// Asks the window manager to restore a minimised window without activating it. Does nothing to a
+// window that is not minimised.
+void requestRestoreWithoutActivating(WId window);
+
 } // namespace x11

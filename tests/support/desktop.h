@@ -68,6 +68,36 @@ inline bool hasState(WId window, const char *state)
         .contains(QLatin1String("_NET_WM_STATE_") + QLatin1String(state));
 }
 
+// The workspace the user is on now. Scripts that start a window manager give it two or more.
+inline uint currentWorkspace()
+{
+    return run(QStringLiteral("xprop"),
+               {QStringLiteral("-root"), QStringLiteral("_NET_CURRENT_DESKTOP")})
+        .section(QLatin1Char('='), 1)
+        .trimmed()
+        .toUInt();
+}
+
+inline void switchToWorkspace(uint workspace)
+{
+    run(QStringLiteral("wmctrl"), {QStringLiteral("-s"), QString::number(workspace)});
+}
+
+// Whether the window is on the workspace the user is on now, or on all of them.
+inline bool isOnCurrentWorkspace(WId window)
+{
+    const QString value =
+        property(window, QStringLiteral("_NET_WM_DESKTOP")).section(QLatin1Char('='), 1).trimmed();
+    return hasState(window, "STICKY") || value == QLatin1String("4294967295") ||
+           (!value.isEmpty() && value.toUInt() == currentWorkspace());
+}
+
+// As the window menu's "Minimise" does it.
+inline void minimise(WId window)
+{
+    run(QStringLiteral("xdotool"), {QStringLiteral("windowminimize"), windowId(window)});
+}
+
 // Whether the window manager allows _NET_WM_ACTION_<action>, e.g. "CLOSE".
 inline bool allows(WId window, const char *action)
 {
