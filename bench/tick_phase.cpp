@@ -48,6 +48,8 @@ double percentile(std::vector<qint64> sorted, double p)
 
 int main(int argc, char *argv[])
 {
+    // As in main(): no MIT-SHM, so a repaint needs no round trip to the X server.
+    qputenv("QT_XCB_NO_MITSHM", "1");
     QApplication app(argc, argv);
     const int seconds = argc > 1 ? std::max(3, std::atoi(argv[1])) : 60;
     look::apply(app);

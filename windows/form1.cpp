@@ -6,6 +6,7 @@
 #include "core/tick.h"
 #include "platform/clock.h"
 #include "platform/module1.h"
+#include "windows/clocklabel.h"
 #include "windows/form2.h"
 #include "windows/look.h"
 #include "windows/program.h"
@@ -89,9 +90,13 @@ Form1::~Form1()
 void Form1::createLabels()
 {
     for (const LabelRow &row : labelTable) {
-        auto *label = new QLabel(QString::fromUtf8(row.caption), centralWidget());
+        QLabel *label = row.member == &Form1::lblKlocka ? new ClockLabel(centralWidget())
+                                                        : new QLabel(centralWidget());
+        label->setText(QString::fromUtf8(row.caption));
         label->setObjectName(QString::fromUtf8(row.name));
         label->setGeometry(row.twips);
+        // A label of fixed size does not ask its parent to lay out again when its text changes.
+        label->setFixedSize(row.twips.size());
         look::styleLabel(label, row.font, row.text, row.background);
         label->installEventFilter(this);
         this->*row.member = label;
