@@ -10,16 +10,19 @@ namespace {
 constexpr int msPastBoundary = 5;
 } // namespace
 
-TickDecision decideTick(const Alarm &alarm, const QDateTime &now, bool ringing)
+TickDecision decideTick(Alarm &alarm, const QDateTime &now, bool ringing)
 {
     TickDecision decision;
     decision.clockText = now.toString(QStringLiteral("hh:mm:ss"));
-    if (!alarm.isArmed())
+    if (!alarm.isArmed()) {
         decision.effect = TickDecision::Effect::ClockOnly;
-    else if (ringing || alarm.isDue(now))
+    } else if (ringing) {
         decision.effect = TickDecision::Effect::Ring;
-    else
-        decision.effect = TickDecision::Effect::MainTitle;
+    } else {
+        alarm.followZone(now);
+        decision.effect =
+            alarm.isDue(now) ? TickDecision::Effect::Ring : TickDecision::Effect::MainTitle;
+    }
     return decision;
 }
 

@@ -20,8 +20,9 @@ struct TickDecision
 };
 
 // Once the alarm rings it rings at every tick until it is stopped, whatever the clock reads: a
-// clock stepped back (by hand, or NTP correcting a fast clock) must not silence it.
-TickDecision decideTick(const Alarm &alarm, const QDateTime &now, bool ringing);
+// clock stepped back (by hand, or NTP correcting a fast clock) or a new time zone must not silence
+// it. A waiting alarm follows the clock into a new time zone.
+TickDecision decideTick(Alarm &alarm, const QDateTime &now, bool ringing);
 
 // What a click on the set-alarm window's button must do. Stopping never asks about the time field.
 enum class ClickDecision { Stop, Warn, Arm };

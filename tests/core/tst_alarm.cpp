@@ -10,12 +10,17 @@ namespace {
 
 const QTimeZone stockholm("Europe/Stockholm");
 
-// A wall-clock reading in Stockholm.
-QDateTime at(const char *localTime)
+// A wall-clock reading in the zone.
+QDateTime in(const char *zone, const char *localTime)
 {
     const QDateTime reading =
         QDateTime::fromString(QString::fromLatin1(localTime), Qt::ISODateWithMs);
-    return QDateTime(reading.date(), reading.time(), stockholm);
+    return QDateTime(reading.date(), reading.time(), QTimeZone(zone));
+}
+
+QDateTime at(const char *localTime)
+{
+    return in("Europe/Stockholm", localTime);
 }
 
 QDateTime utc(const char *moment)
@@ -35,6 +40,8 @@ private Q_SLOTS:
 
     void shouldComeDueNextTimeTheClockReadsTheTime_data();
     void shouldComeDueNextTimeTheClockReadsTheTime();
+    void shouldComeDueWhenTheClockOfANewZoneReadsTheTime_data();
+    void shouldComeDueWhenTheClockOfANewZoneReadsTheTime();
 
     void shouldRingFromDueMomentUntilStoppedWhateverTheClockDoes();
     void shouldReplaceWaitingAlarmWhenArmedAgain();
@@ -143,6 +150,46 @@ void TestAlarm::shouldComeDueNextTimeTheClockReadsTheTime()
     QCOMPARE(alarm.alarmTid(), time);
 }
 
+void TestAlarm::shouldComeDueWhenTheClockOfANewZoneReadsTheTime_data()
+{
+    QTest::addColumn<QDateTime>("armedAt");
+    QTest::addColumn<QString>("time");
+    QTest::addColumn<QDateTime>("changedAt"); // read on the new zone's clock
+    QTest::addColumn<QDateTime>("due");
+
+    QTest::newRow("west") << at("2026-12-08T06:00:00") << "07:30"
+                          << in("Europe/London", "2026-12-08T06:28:56")
+                          << in("Europe/London", "2026-12-08T07:30:00");
+    QTest::newRow("east") << in("Europe/London", "2026-12-08T06:00:00") << "07:30"
+                          << at("2026-12-08T07:29:55") << at("2026-12-08T07:30:00");
+    QTest::newRow("forward past the time: at once")
+        << in("America/New_York", "2026-12-08T06:00:00") << "07:30" << at("2026-12-08T12:10:00")
+        << at("2026-12-08T12:10:00");
+    QTest::newRow("back before the time, over midnight")
+        << at("2026-12-09T00:10:00") << "00:30" << in("America/New_York", "2026-12-08T18:10:00")
+        << in("America/New_York", "2026-12-09T00:30:00");
+    // New York is on summer time from 8 March 2026; Stockholm skips 02:00 to 03:00 on 29 March.
+    QTest::newRow("into a zone that skips the time")
+        << in("America/New_York", "2026-03-28T20:00:00") << "02:30" << at("2026-03-29T01:30:00")
+        << utc("2026-03-29T01:00:00Z");
+}
+
+void TestAlarm::shouldComeDueWhenTheClockOfANewZoneReadsTheTime()
+{
+    QFETCH(QDateTime, armedAt);
+    QFETCH(QString, time);
+    QFETCH(QDateTime, changedAt);
+    QFETCH(QDateTime, due);
+
+    Alarm alarm;
+    alarm.arm(time, QString(), armedAt);
+    alarm.followZone(changedAt);
+    QCOMPARE(alarm.due().toUTC(), due.toUTC());
+    // The next ticks in the same zone leave it where it is.
+    alarm.followZone(changedAt.addSecs(1));
+    QCOMPARE(alarm.due().toUTC(), due.toUTC());
+}
+
 void TestAlarm::shouldRingFromDueMomentUntilStoppedWhateverTheClockDoes()
 {
     Alarm alarm;
@@ -160,8 +207,6 @@ void TestAlarm::shouldRingFromDueMomentUntilStoppedWhateverTheClockDoes()
     // A clock stepped back before the moment waits for it again.
     QVERIFY(!morning.isDue(at("2026-12-08T07:10:00")));
     QVERIFY(morning.isDue(at("2026-12-08T07:30:00")));
-    // A time-zone change does not move the moment: it is the same instant anywhere.
-    QVERIFY(morning.isDue(at("2026-12-08T07:30:00").toTimeZone(QTimeZone("America/New_York"))));
 }
 
 void TestAlarm::shouldReplaceWaitingAlarmWhenArmedAgain()
@@ -212,6 +257,9 @@ void TestAlarm::shouldDecideWhatEachTickDoes_data()
         << "07:30" << false << at("2026-12-09T00:00:00") << "00:00:00" << Effect::Ring;
     QTest::newRow("ringing, clock stepped back before the moment")
         << "07:30" << true << at("2026-12-08T07:10:00") << "07:10:00" << Effect::Ring;
+    QTest::newRow("waiting, the zone moved west at the moment")
+        << "07:30" << false << in("Europe/London", "2026-12-08T06:30:00") << "06:30:00"
+        << Effect::MainTitle;
 }
 
 void TestAlarm::shouldDecideWhatEachTickDoes()
