@@ -3,8 +3,10 @@
 # The whole road of an alarm in the real program on the test desktop, with the wall clock moved by
 # libfaketime and the tone captured to WAV files: typed in, rung on time above the other windows
 # without taking the focus, rung on when the clock is stepped back, and stopped; a morning alarm
-# armed in the evening that stays quiet; and a machine asleep across the due moment.
+# armed in the evening that stays quiet; a machine asleep across the due moment; and the machine's
+# time zone changed under a waiting alarm, in a mount namespace of the test's own.
 set -euo pipefail
+[ -n "${RINGLO_OWN_MOUNTS:-}" ] || exec env RINGLO_OWN_MOUNTS=1 unshare -m "$0" "$@"
 ringlo=$1
 config=$2
 . "$(dirname "$0")/desktop-lib.sh"
@@ -13,10 +15,15 @@ faketime_lib=$(find /usr/lib -name libfaketime.so.1 -path '*faketime*' | head -n
 
 tones() { find "$scratch" -name 'tone.wav*' | wc -l; }
 
-# The program's wall clock, read anew at every call; "@" starts it at that time when it starts,
-# so writing a new time steps the clock by the difference.
+# The program's wall clock in UTC, read anew at every call, as an offset from the real one: an
+# offset means the same in every time zone. real_ms: when the program's clock reads that time.
 clock_file=$scratch/faketime
-set_clock() { echo "@$1" >"$clock_file"; }
+set_clock() {
+    offset=$(($(TZ=UTC0 date -d "$1" +%s) - $(date +%s)))
+    printf '%+d\n' "$offset" >"$clock_file"
+}
+real_ms() { echo $((($(TZ=UTC0 date -d "$1" +%s) - offset) * 1000)); }
+program_zone=(TZ=UTC)
 
 # Starts the program with its wall clock at the given local time, and arms an alarm as a user
 # would: a double-click on the main window, the time typed over the placeholder, a message, a click.
@@ -24,7 +31,7 @@ start_and_arm() {
     local fake=$1 time=$2
     set_clock "$fake"
     started=$(now_ms)
-    TZ=UTC FAKETIME_TIMESTAMP_FILE="$clock_file" FAKETIME_NO_CACHE=1 \
+    env "${program_zone[@]}" FAKETIME_TIMESTAMP_FILE="$clock_file" FAKETIME_NO_CACHE=1 \
         FAKETIME_DONT_FAKE_MONOTONIC=1 LD_PRELOAD="$faketime_lib" \
         ASAN_OPTIONS=verify_asan_link_order=0 ALSA_CONFIG_PATH="$config" \
         RINGLO_TONE_FILE="$scratch/tone.wav" "$ringlo" &
@@ -44,7 +51,7 @@ start_and_arm() {
 # Due four seconds after the start.
 start_and_arm "2026-12-08 07:29:56" "07:30"
 [ "$(tones)" -eq 0 ] || fail "a tone before the alarm was due"
-due=$((started + 4000))
+due=$(real_ms "2026-12-08 07:30:00")
 ringing=$(window_of 'Nu är det dags' 80) || fail "the alarm did not ring"
 late=$(($(now_ms) - due))
 echo "rang $late ms after the due moment"
@@ -108,5 +115,35 @@ echo "rang $late ms after waking"
 choose_avsluta "$main"
 expect_exit '"Avsluta"'
 
+# The zone changes under a waiting alarm (a laptop that travels): the clock follows at once, and the
+# alarm rings when it reads the armed time. TZ is unset, so the zone is /etc/localtime's, over
+# which a zone file is mounted. London reads UTC in December, Stockholm an hour more.
+use_zone() { umount /etc/localtime 2>/dev/null || true; mount --bind "/usr/share/zoneinfo/$1" /etc/localtime; }
+program_zone=(-u TZ)
+expect_ring_at() {
+    window_of 'Nu är det dags' 50 >/dev/null || fail "did not ring in $2"
+    local late=$(($(now_ms) - $(real_ms "$1")))
+    echo "rang in $2 when the clock read $(date -d @$(($(now_ms) / 1000 + offset)) +%T), $late ms late"
+    [ "$late" -ge -100 ] && [ "$late" -le 1100 ] || fail "rang in $2 $late ms late"
+    choose_avsluta "$main"
+    expect_exit '"Avsluta"'
+}
+
+# Armed 07:30 in Stockholm; the zone becomes London: no ring at 06:30 there, but at 07:30.
+use_zone Europe/Stockholm
+start_and_arm "2026-12-08 06:29:53" "07:30"
+use_zone Europe/London
+sleep $((($(real_ms "2026-12-08 06:30:02") - $(now_ms)) / 1000))
+window_of 'Nu är det dags' 1 >/dev/null && fail "rang at 06:30 London time, an hour early"
+set_clock "2026-12-08 07:29:58"
+expect_ring_at "2026-12-08 07:30:00" London
+
+# Armed 07:30 in London; at 06:29:57 the zone becomes Stockholm, whose clock reads 07:29:57.
+use_zone Europe/London
+start_and_arm "2026-12-08 06:29:52" "07:30"
+sleep $((($(real_ms "2026-12-08 06:29:57") - $(now_ms)) / 1000))
+use_zone Europe/Stockholm
+expect_ring_at "2026-12-08 06:30:00" Stockholm
+
 echo "the alarm rang on time, kept above without the focus, rang on when the clock went back,"
-echo "stopped, stayed quiet overnight, and rang on waking"
+echo "stopped, stayed quiet overnight, rang on waking, and rang by the clock of a new time zone"
