@@ -10,6 +10,7 @@ inline const QString setAlarmTitle = QStringLiteral("Ställ in alarm");
 inline const QString ringingTitle = QStringLiteral("Nu är det dags");
 inline const QString armCaption = QStringLiteral("Ställ in alarm");
 inline const QString stopCaption = QStringLiteral("Stoppa Alarm!");
+inline const QString showAlarm = QStringLiteral("Visa alarm");
 inline const QString warningText = QStringLiteral("Fyll i en korrekt tid");
 inline const QString warningTitle = QStringLiteral("Fel");
 } // namespace texts

@@ -111,7 +111,7 @@ void Form1::createMenu()
     mnuArkiv->setPalette(look::lightPalette());
     mnuÄndraAlarm = mnuArkiv->addAction(QStringLiteral("Ändra alarm"));
     mnuÄndraAlarm->setObjectName(QStringLiteral("mnuÄndraAlarm"));
-    mnuVisaAlarm = mnuArkiv->addAction(QStringLiteral("Visa alarm"));
+    mnuVisaAlarm = mnuArkiv->addAction(texts::showAlarm);
     mnuVisaAlarm->setObjectName(QStringLiteral("mnuVisaAlarm"));
     mnuAvsluta = mnuArkiv->addAction(QStringLiteral("Avsluta"));
     mnuAvsluta->setObjectName(QStringLiteral("mnuAvsluta"));

@@ -6,6 +6,7 @@
 #include "core/tick.h"
 #include "platform/clock.h"
 #include "platform/module1.h"
+#include "platform/notification.h"
 #include "platform/tone.h"
 #include "platform/warningbox.h"
 #include "windows/form1.h"
@@ -82,6 +83,18 @@ Form2::Form2(QWidget *parent) : QWidget(parent)
     setTabOrder(txtTid, txtMeddelande);
     setTabOrder(txtMeddelande, Command1);
     txtTid->setFocus();
+
+    // The notice's "Stoppa Alarm!" is the button's; a click on the notice asks for this window.
+    connect(&Notification::current(), &Notification::stopChosen, this, [this] {
+        if (Command1->text() == texts::stopCaption)
+            Command1_Click();
+    });
+    connect(&Notification::current(), &Notification::opened, this, [this] { showWindow(this); });
+}
+
+Form2::~Form2()
+{
+    Notification::current().withdraw();
 }
 
 void Form2::closeEvent(QCloseEvent *event)
@@ -99,6 +112,8 @@ void Form2::ring(const QString &message)
     // Rewriting an unchanged text would only throw away the cursor and the undo history.
     if (txtMeddelande->toPlainText() != message)
         txtMeddelande->setPlainText(message);
+    Notification::current().ring(
+        {texts::ringingTitle, message, texts::stopCaption, texts::showAlarm});
     Tone::current().play(toneHz, toneMs);
 }
 
@@ -122,6 +137,7 @@ void Form2::Command1_Click()
         break;
     case ClickDecision::Stop:
         Tone::current().stop();
+        Notification::current().withdraw();
         SattOverst(winId(), sattOverstAv);
         alarm().disarm();
         Command1->setText(texts::armCaption);

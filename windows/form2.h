@@ -13,11 +13,13 @@ class Form2 : public QWidget
 {
 public:
     explicit Form2(QWidget *parent = nullptr);
+    // The alarm goes with the window, and its notice with it.
+    ~Form2() override;
 
     static constexpr QSize clientSize{153, 217};
 
     // What every tick does while the alarm is due: the window comes up on top without taking
-    // the focus, offers to stop, shows the message and sounds the tone.
+    // the focus, offers to stop, shows the message, notifies and sounds the tone.
     void ring(const QString &message);
 
     QLabel *Label1 = nullptr;

@@ -6,6 +6,7 @@
 #include "platform/module1.h"
 #include "platform/tone.h"
 #include "platform/warningbox.h"
+#include "tests/support/recordingnotification.h"
 #include "windows/form1.h"
 #include "windows/form2.h"
 #include "windows/look.h"
@@ -17,6 +18,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include <optional>
 
 namespace {
 
@@ -93,6 +95,8 @@ private Q_SLOTS:
     void shouldStopWhateverTheTimeFieldHolds();
     void shouldShowMessageLiterally();
     void shouldComeBackAtNextTickWhenClosedWhileRinging();
+    void shouldHeedOnlyTheServerAboutItsOwnNotice_data();
+    void shouldHeedOnlyTheServerAboutItsOwnNotice();
 
 private:
     void tickAt(const char *localTime);
@@ -101,6 +105,7 @@ private:
     FakeClock clock;
     FakeTone tone;
     FakeWarningBox warning;
+    std::optional<RecordingNotification> notice; // anew for each test
     Form1 *main = nullptr;
 };
 
@@ -109,6 +114,7 @@ void TestRinging::init()
     Clock::replace(&clock);
     Tone::replace(&tone);
     WarningBox::replace(&warning);
+    Notification::replace(&notice.emplace());
     tone.log.clear();
     warning.shown.clear();
     alarm().disarm();
@@ -125,6 +131,7 @@ void TestRinging::cleanup()
     Clock::replace(nullptr);
     Tone::replace(nullptr);
     WarningBox::replace(nullptr);
+    Notification::replace(nullptr);
 }
 
 void TestRinging::tickAt(const char *localTime)
@@ -306,6 +313,42 @@ void TestRinging::shouldComeBackAtNextTickWhenClosedWhileRinging()
     tickAt("2026-12-08T07:30:01.004");
     QVERIFY(form2().isVisible());
     QVERIFY(form2().windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+}
+
+void TestRinging::shouldHeedOnlyTheServerAboutItsOwnNotice_data()
+{
+    QTest::addColumn<QString>("sender");
+    QTest::addColumn<quint32>("id");
+    QTest::addColumn<QString>("signal"); // an action, or "closed" and the reason
+    QTest::addColumn<bool>("stops");
+    QTest::addColumn<int>("sentAgain");
+
+    QTest::newRow("stop from the server") << ":1.7" << 7u << "stop" << true << 0;
+    QTest::newRow("stop from another sender") << ":1.9" << 7u << "stop" << false << 0;
+    QTest::newRow("stop for another notice") << ":1.7" << 8u << "stop" << false << 0;
+    QTest::newRow("dismissed by the user") << ":1.7" << 7u << "closed 2" << false << 0;
+    QTest::newRow("expired") << ":1.7" << 7u << "closed 1" << false << 1;
+}
+
+void TestRinging::shouldHeedOnlyTheServerAboutItsOwnNotice()
+{
+    QFETCH(QString, sender);
+    QFETCH(quint32, id);
+    QFETCH(QString, signal);
+    QFETCH(bool, stops);
+    QFETCH(int, sentAgain);
+    clock.time = QDateTime::fromString(QStringLiteral("2026-12-08T07:29:00"), Qt::ISODate);
+    arm(QStringLiteral("07:30"), QStringLiteral("Vakna!"));
+    tickAt("2026-12-08T07:30:00.004");
+    notice->shown(QStringLiteral(":1.7"), 7);
+    if (signal.startsWith(QLatin1String("closed")))
+        notice->closed(sender, id, signal.back().digitValue());
+    else
+        notice->actionInvoked(sender, id, signal);
+
+    QCOMPARE(alarm().isArmed(), !stops);
+    tickAt("2026-12-08T07:30:01.004");
+    QCOMPARE(notice->sent.size(), 1 + sentAgain);
 }
 
 int main(int argc, char *argv[])

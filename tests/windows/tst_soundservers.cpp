@@ -5,6 +5,7 @@
 #include "core/alarm.h"
 #include "platform/alsatone.h"
 #include "platform/clock.h"
+#include "tests/support/recordingnotification.h"
 #include "tests/support/soundserver.h"
 #include "windows/form1.h"
 #include "windows/form2.h"
@@ -63,12 +64,14 @@ private:
     qint64 clickStop();
 
     MovedClock clock;
+    RecordingNotification notice; // the servers' private bus would start a notification server
     Form1 *main = nullptr;
 };
 
 void TestSoundServers::init()
 {
     Clock::replace(&clock);
+    Notification::replace(&notice);
     alarm().disarm();
     main = new Form1;
     main->show();
@@ -79,6 +82,7 @@ void TestSoundServers::cleanup()
     main->close();
     delete main;
     Clock::replace(nullptr);
+    Notification::replace(nullptr);
 }
 
 void TestSoundServers::ringSoon()

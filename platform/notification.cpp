@@ -1,0 +1,92 @@
+// SPDX-License-Identifier: MIT
+#include "platform/notification.h"
+
+#include "platform/desktopnotification.h"
+
+namespace {
+Notification *replacement = nullptr;
+// The reason NotificationClosed gives for a notice that the user dismissed.
+constexpr quint32 dismissedByUser = 2;
+} // namespace
+
+void Notification::ring(const Texts &texts)
+{
+    if (m_state != State::Idle)
+        return;
+    m_state = State::Sending;
+    send(texts);
+}
+
+void Notification::withdraw()
+{
+    if (m_state == State::Sending || m_state == State::Dropped) {
+        m_state = State::Dropped;
+        return;
+    }
+    if (m_state == State::Shown)
+        sendClose(m_id);
+    m_state = State::Idle;
+}
+
+void Notification::shown(const QString &sender, quint32 id)
+{
+    if (m_state == State::Dropped) {
+        sendClose(id);
+        m_state = State::Idle;
+    } else if (m_state == State::Sending) {
+        m_state = State::Shown;
+        m_server = sender;
+        m_id = id;
+    }
+}
+
+void Notification::failed()
+{
+    // The alarm rings on as it would without a notification service: no new try every second.
+    if (m_state == State::Sending)
+        m_state = State::Finished;
+    else if (m_state == State::Dropped)
+        m_state = State::Idle;
+}
+
+void Notification::actionInvoked(const QString &sender, quint32 id, const QString &action)
+{
+    if (!isOurs(sender, id))
+        return;
+    if (action == stopAction)
+        Q_EMIT stopChosen();
+    else if (action == openAction)
+        Q_EMIT opened();
+}
+
+void Notification::closed(const QString &sender, quint32 id, quint32 reason)
+{
+    if (isOurs(sender, id))
+        m_state = reason == dismissedByUser ? State::Finished : State::Idle;
+}
+
+void Notification::serverGone(const QString &server)
+{
+    if (m_state == State::Shown && server == m_server)
+        m_state = State::Idle;
+}
+
+bool Notification::isOurs(const QString &sender, quint32 id) const
+{
+    return m_state == State::Shown && sender == m_server && id == m_id;
+}
+
+Notification &Notification::current()
+{
+    if (replacement)
+        return *replacement;
+    // Made on first use, when the application object exists; it says nothing on the bus until
+    // the first ring.
+    static DesktopNotification desktop;
+    return desktop;
+}
+
+void Notification::replace(Notification *notification)
+{
+    replacement = notification;
+}
