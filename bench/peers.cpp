@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
-// peers [rounds] [--idle SECONDS] [--pss-at SECONDS] [--ringlo PATH]: runs Ringlo, xclock and a
-// bare Qt 6 label clock one at a time, each round in turn, every run on a private Xvfb with
-// openbox, and prints the medians (min–max) of what each costs, with Ringlo's ratios to the other
-// two.
+// peers [rounds] [--idle SECONDS] [--pss-at SECONDS] [--ringlo PATH] [--before PATH]: runs Ringlo,
+// xclock and a bare Qt 6 label clock (and an earlier build of Ringlo, if given) one at a time,
+// each round in turn, every run on a private Xvfb with openbox, and prints the medians (min–max)
+// of what each costs, with Ringlo's ratios to the others.
 //
 // Per run: the time from exec to the first MapNotify of a top-level window, seen as an X event by
 // a watcher on the root window (with a window manager, that is the frame the client sits in, and
@@ -44,6 +44,7 @@ struct Options
     double idleSeconds = 60;
     double pssAtSeconds = 10;
     std::string ringlo = RINGLO_PATH;
+    std::string before; // an earlier build, to compare with in the same run
 };
 
 struct Program
@@ -391,10 +392,13 @@ Options parse(int argc, char *argv[])
             options.pssAtSeconds = std::stod(argv[++i]);
         else if (arg == "--ringlo" && hasValue)
             options.ringlo = argv[++i];
+        else if (arg == "--before" && hasValue)
+            options.before = argv[++i];
         else if (!arg.empty() && std::isdigit(static_cast<unsigned char>(arg[0])))
             options.rounds = std::stoi(arg);
         else
-            fail("usage: peers [rounds] [--idle SECONDS] [--pss-at SECONDS] [--ringlo PATH]");
+            fail("usage: peers [rounds] [--idle SECONDS] [--pss-at SECONDS] [--ringlo PATH] "
+                 "[--before PATH]");
     }
     if (options.rounds < 1 || options.idleSeconds <= 0 || options.pssAtSeconds <= 0)
         fail("rounds, idle time and the PSS moment must be positive");
@@ -407,11 +411,13 @@ int main(int argc, char *argv[])
 {
     try {
         const Options options = parse(argc, argv);
-        const std::vector<Program> programs = {
+        std::vector<Program> programs = {
             {"Ringlo", {options.ringlo}},
             {"bare Qt 6 window", {BARE_CLOCK_PATH}},
             {"`xclock -digital -update 1`", {"xclock", "-digital", "-update", "1"}},
         };
+        if (!options.before.empty())
+            programs.push_back({"Ringlo before", {options.before}});
         std::vector<std::vector<Sample>> samples(programs.size());
         for (int round = 0; round < options.rounds; ++round) {
             // Each round starts with a different program, so that none always runs first.
@@ -449,18 +455,26 @@ int main(int argc, char *argv[])
         std::printf("| figure |");
         for (const Program &program : programs)
             std::printf(" %s |", program.name.c_str());
-        std::printf(" Ringlo/xclock | Ringlo/bare Qt |\n|---|---|---|---|---|---|\n");
+        std::printf(" Ringlo/xclock | Ringlo/bare Qt |%s\n|---|---|---|---|---|---|%s\n",
+                    programs.size() > 3 ? " Ringlo/before |" : "",
+                    programs.size() > 3 ? "---|---|" : "");
         for (const Figure &figure : figures) {
             std::vector<std::vector<double>> values(programs.size());
             for (std::size_t p = 0; p < programs.size(); ++p) {
                 for (const Sample &sample : samples[p])
                     values[p].push_back(sample.*figure.member);
             }
-            std::printf("| %s | %s | %s | %s | %s | %s |\n", figure.name.c_str(),
+            std::printf("| %s | %s | %s | %s |", figure.name.c_str(),
                         cell(values[0], figure.decimals).c_str(),
                         cell(values[1], figure.decimals).c_str(),
-                        cell(values[2], figure.decimals).c_str(),
-                        ratio(values[0], values[2]).c_str(), ratio(values[0], values[1]).c_str());
+                        cell(values[2], figure.decimals).c_str());
+            if (programs.size() > 3)
+                std::printf(" %s |", cell(values[3], figure.decimals).c_str());
+            std::printf(" %s | %s |", ratio(values[0], values[2]).c_str(),
+                        ratio(values[0], values[1]).c_str());
+            if (programs.size() > 3)
+                std::printf(" %s |", ratio(values[0], values[3]).c_str());
+            std::printf("\n");
         }
         return 0;
     } catch (const std::exception &error) {
