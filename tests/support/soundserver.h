@@ -50,15 +50,17 @@ public:
             m_server = m_processes.back().get();
             return ready();
         }
-        // PipeWire's session manager wants a session bus.
+        // PipeWire's session manager wants a session bus, and gives up at once when either the
+        // bus or PipeWire is not there yet.
         const QString bus = QStringLiteral("unix:path=") + path("bus");
-        launch(QStringLiteral("dbus-daemon"),
-               {QStringLiteral("--session"), QStringLiteral("--nofork"),
-                QStringLiteral("--nopidfile"), QStringLiteral("--address=") + bus});
-        if (!QTest::qWaitFor([this] { return QFile::exists(path("bus")); }, 5000))
-            return failed(QStringLiteral("the session bus did not start"));
+        if (!launchServing("bus", QStringLiteral("dbus-daemon"),
+                           {QStringLiteral("--session"), QStringLiteral("--nofork"),
+                            QStringLiteral("--nopidfile"), QStringLiteral("--address=") + bus}))
+            return false;
         qputenv("DBUS_SESSION_BUS_ADDRESS", bus.toLocal8Bit());
-        m_server = launch(QStringLiteral("pipewire"), {});
+        if (!launchServing("pipewire-0", QStringLiteral("pipewire"), {}))
+            return false;
+        m_server = m_processes.back().get();
         launch(QStringLiteral("wireplumber"), {});
         launch(QStringLiteral("pipewire-pulse"), {});
         return ready() &&
@@ -136,6 +138,16 @@ private:
         process->start(program, arguments);
         m_processes.push_back(std::move(process));
         return m_processes.back().get();
+    }
+
+    // Waits for the program's socket. The socket a killed server left behind is taken away
+    // first, or it would pass for the new one.
+    bool launchServing(const char *socket, const QString &program, const QStringList &arguments)
+    {
+        QFile::remove(path(socket));
+        launch(program, arguments);
+        return QTest::qWaitFor([this, socket] { return QFile::exists(path(socket)); }, 5000) ||
+               failed(program + QStringLiteral(" did not start"));
     }
 
     // The server takes a moment to know of a sink it was just given, so each call is tried again.
