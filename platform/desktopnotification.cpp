@@ -1,21 +1,19 @@
 // SPDX-License-Identifier: MIT
 #include "platform/desktopnotification.h"
 
-#include <QCoreApplication>
+#include "platform/buscalls.h"
+
 #include <QDBusConnection>
-#include <QDBusPendingCallWatcher>
 #include <QDBusServiceWatcher>
-#include <QEventLoop>
 #include <QGuiApplication>
-#include <QTimer>
 #include <QVariantMap>
 
 namespace {
 
 const QString service = QStringLiteral("org.freedesktop.Notifications");
 const QString objectPath = QStringLiteral("/org/freedesktop/Notifications");
-// A close gives up after this long, and the exit waits no longer for the calls under way.
-constexpr int closeTimeoutMs = 500;
+// A close gives up after this long.
+constexpr int closeTimeoutMs = BusCalls::exitWaitMs;
 constexpr uchar criticalUrgency = 2;
 
 QDBusMessage methodCall(const QString &method)
@@ -45,13 +43,6 @@ QString literalBody(const QString &text, bool markup)
 
 } // namespace
 
-DesktopNotification::DesktopNotification()
-{
-    // A notice left behind would offer to stop an alarm that is gone.
-    connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this,
-            &DesktopNotification::finishCalls);
-}
-
 void DesktopNotification::send(const Texts &texts)
 {
     if (!QDBusConnection::sessionBus().isConnected()) {
@@ -59,13 +50,13 @@ void DesktopNotification::send(const Texts &texts)
         return;
     }
     listen();
-    call(methodCall(QStringLiteral("GetCapabilities")), -1,
-         [this, texts](const QDBusMessage &reply) {
-             if (reply.type() == QDBusMessage::ReplyMessage)
-                 notify(texts, reply.arguments().value(0).toStringList());
-             else
-                 failed();
-         });
+    BusCalls::shared().call(methodCall(QStringLiteral("GetCapabilities")), -1,
+                            [this, texts](const QDBusMessage &reply) {
+                                if (reply.type() == QDBusMessage::ReplyMessage)
+                                    notify(texts, reply.arguments().value(0).toStringList());
+                                else
+                                    failed();
+                            });
 }
 
 void DesktopNotification::notify(const Texts &texts, const QStringList &capabilities)
@@ -83,7 +74,7 @@ void DesktopNotification::notify(const Texts &texts, const QStringList &capabili
     message << QStringLiteral("Ringlo") << quint32(0) << appId << texts.summary
             << literalBody(texts.body, capabilities.contains(QLatin1String("body-markup")))
             << actions << hints << qint32(0);
-    call(message, -1, [this](const QDBusMessage &reply) {
+    BusCalls::shared().call(message, -1, [this](const QDBusMessage &reply) {
         if (reply.type() == QDBusMessage::ReplyMessage && reply.arguments().size() == 1)
             shown(reply.service(), reply.arguments().constFirst().toUInt());
         else
@@ -95,7 +86,8 @@ void DesktopNotification::sendClose(quint32 id)
 {
     QDBusMessage message = methodCall(QStringLiteral("CloseNotification"));
     message << id;
-    call(message, closeTimeoutMs, {});
+    // The exit waits for it: a notice left behind would offer to stop an alarm that is gone.
+    BusCalls::shared().call(message, closeTimeoutMs);
 }
 
 void DesktopNotification::listen()
@@ -128,29 +120,4 @@ void DesktopNotification::onServerSignal(const QDBusMessage &signal)
         actionInvoked(signal.service(), id, arguments.at(1).toString());
     else
         closed(signal.service(), id, arguments.at(1).toUInt());
-}
-
-void DesktopNotification::call(const QDBusMessage &message, int timeoutMs,
-                               std::function<void(const QDBusMessage &)> answered)
-{
-    ++m_callsUnderWay;
-    auto *watcher = new QDBusPendingCallWatcher(
-        QDBusConnection::sessionBus().asyncCall(message, timeoutMs), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher, answered] {
-        watcher->deleteLater();
-        if (answered)
-            answered(watcher->reply());
-        if (--m_callsUnderWay == 0)
-            Q_EMIT callsSettled();
-    });
-}
-
-void DesktopNotification::finishCalls()
-{
-    if (m_callsUnderWay == 0)
-        return;
-    QEventLoop loop;
-    connect(this, &DesktopNotification::callsSettled, &loop, &QEventLoop::quit);
-    QTimer::singleShot(closeTimeoutMs, &loop, &QEventLoop::quit);
-    loop.exec();
 }

@@ -4,7 +4,6 @@
 #include "platform/notification.h"
 
 #include <QDBusMessage>
-#include <functional>
 
 // The notice through org.freedesktop.Notifications on the session bus, which Qt's own platform
 // integration has already connected to. Every call is asynchronous and every answer comes back
@@ -14,8 +13,6 @@ class DesktopNotification final : public Notification
     Q_OBJECT
 
 public:
-    DesktopNotification();
-
 protected:
     void send(const Texts &texts) override;
     void sendClose(quint32 id) override;
@@ -23,16 +20,9 @@ protected:
 private Q_SLOTS:
     void onServerSignal(const QDBusMessage &signal);
 
-Q_SIGNALS:
-    void callsSettled();
-
 private:
     void listen();
     void notify(const Texts &texts, const QStringList &capabilities);
-    void call(const QDBusMessage &message, int timeoutMs,
-              std::function<void(const QDBusMessage &reply)> answered);
-    void finishCalls();
 
     bool m_listening = false;
-    int m_callsUnderWay = 0;
 };
