@@ -41,6 +41,14 @@ QString literalBody(const QString &text, bool markup)
     return escaped;
 }
 
+// Links and images are markup too: a server that shows them reads the body as markup.
+bool readsMarkup(const QStringList &capabilities)
+{
+    return capabilities.contains(QLatin1String("body-markup")) ||
+           capabilities.contains(QLatin1String("body-hyperlinks")) ||
+           capabilities.contains(QLatin1String("body-images"));
+}
+
 } // namespace
 
 void DesktopNotification::send(const Texts &texts)
@@ -72,8 +80,7 @@ void DesktopNotification::notify(const Texts &texts, const QStringList &capabili
                             {QStringLiteral("suppress-sound"), true}};
     QDBusMessage message = methodCall(QStringLiteral("Notify"));
     message << QStringLiteral("Ringlo") << quint32(0) << appId << texts.summary
-            << literalBody(texts.body, capabilities.contains(QLatin1String("body-markup")))
-            << actions << hints << qint32(0);
+            << literalBody(texts.body, readsMarkup(capabilities)) << actions << hints << qint32(0);
     BusCalls::shared().call(message, -1, [this](const QDBusMessage &reply) {
         if (reply.type() == QDBusMessage::ReplyMessage && reply.arguments().size() == 1)
             shown(reply.service(), reply.arguments().constFirst().toUInt());
