@@ -187,4 +187,13 @@ void requestRestoreWithoutActivating(WId window)
     xcb_flush(c);
 }
 
+void resetIdleTime()
+{
+    xcb_connection_t *c = connection();
+    if (!c)
+        return;
+    xcb_force_screen_saver(c, XCB_SCREEN_SAVER_RESET);
+    xcb_flush(c);
+}
+
 } // namespace x11

@@ -26,4 +26,8 @@ void requestCurrentDesktop(WId window);
 // window that is not minimised.
 void requestRestoreWithoutActivating(WId window);
 
+// Resets the X server's idle time as input would: the screen saver and the power saving of the
+// display end, and desktops that blank or lock on idleness light the screen again.
+void resetIdleTime();
+
 } // namespace x11

@@ -7,6 +7,7 @@
 #include "platform/clock.h"
 #include "platform/module1.h"
 #include "platform/notification.h"
+#include "platform/sessionhold.h"
 #include "platform/tone.h"
 #include "platform/warningbox.h"
 #include "windows/form1.h"
@@ -95,6 +96,7 @@ Form2::Form2(QWidget *parent) : QWidget(parent)
 Form2::~Form2()
 {
     Notification::current().withdraw();
+    SessionHold::current().release();
 }
 
 void Form2::closeEvent(QCloseEvent *event)
@@ -106,6 +108,10 @@ void Form2::closeEvent(QCloseEvent *event)
 
 void Form2::ring(const QString &message)
 {
+    // Once for an alarm: an alarm that rings for an hour must not keep an unattended desktop lit
+    // and unlocked.
+    if (Command1->text() != texts::stopCaption)
+        SessionHold::current().wakeScreen();
     setWindowTitle(texts::ringingTitle);
     SattOverst(winId(), sattOverstPa);
     Command1->setText(texts::stopCaption);
@@ -130,6 +136,8 @@ void Form2::Command1_Click()
         return;
     case ClickDecision::Arm:
         alarm().arm(txtTid->text(), txtMeddelande->toPlainText(), Clock::current().now());
+        SessionHold::current().hold(texts::armedReason(alarm().alarmTid()),
+                                    main ? quint32(main->winId()) : 0);
         if (main) {
             main->lblInstLarm->setText(alarm().alarmTid());
             main->lblinfomed->setText(alarm().alarmMeddelande());
@@ -138,6 +146,7 @@ void Form2::Command1_Click()
     case ClickDecision::Stop:
         Tone::current().stop();
         Notification::current().withdraw();
+        SessionHold::current().release();
         SattOverst(winId(), sattOverstAv);
         alarm().disarm();
         Command1->setText(texts::armCaption);

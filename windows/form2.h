@@ -13,13 +13,14 @@ class Form2 : public QWidget
 {
 public:
     explicit Form2(QWidget *parent = nullptr);
-    // The alarm goes with the window, and its notice with it.
+    // The alarm goes with the window, and its notice and session hold with it.
     ~Form2() override;
 
     static constexpr QSize clientSize{153, 217};
 
-    // What every tick does while the alarm is due: the window comes up on top without taking
-    // the focus, offers to stop, shows the message, notifies and sounds the tone.
+    // What every tick does while the alarm is due: the screen wakes the first time, the window
+    // comes up on top without taking the focus, offers to stop, shows the message, notifies and
+    // sounds the tone.
     void ring(const QString &message);
 
     QLabel *Label1 = nullptr;

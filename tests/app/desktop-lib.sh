@@ -8,22 +8,11 @@ if [ -z "${DISPLAY:-}" ]; then
 fi
 
 pid=
-servers=()
 scratch=$(mktemp -d)
-trap '[ -n "$pid" ] && kill "$pid" 2>/dev/null; stop_servers "${servers[@]}"; rm -rf "$scratch"' EXIT
+trap '[ -n "$pid" ] && kill "$pid" 2>/dev/null; rm -rf "$scratch"' EXIT
 
-# Starts a server for the test in the background; it is stopped at the end if not before.
-start_server() {
-    "$@" >>"$scratch/servers.log" 2>&1 &
-    servers+=($!)
-}
-
-# Stops servers started above, by process id, and waits until each has gone.
-stop_servers() {
-    [ $# -gt 0 ] || return 0
-    kill "$@" 2>/dev/null || true
-    wait "$@" 2>/dev/null || true
-}
+# Starts a server for the test in the background; it is stopped when the test ends, if not before.
+start_server() { setpriv --pdeathsig TERM "$@" >>"$scratch/servers.log" 2>&1 & }
 
 fail() {
     echo "FAIL: $*" >&2

@@ -4,6 +4,7 @@
 #include "core/alarm.h"
 #include "platform/clock.h"
 #include "platform/module1.h"
+#include "platform/sessionhold.h"
 #include "platform/tone.h"
 #include "platform/warningbox.h"
 #include "tests/support/recordingnotification.h"
@@ -46,6 +47,18 @@ public:
     void stop() override { log.append(QStringLiteral("stop")); }
     QStringList log;
     QStringList seenWhilePlaying;
+};
+
+class FakeSessionHold : public SessionHold
+{
+public:
+    void hold(const QString &reason, quint32 window) override
+    {
+        log.append(QStringLiteral("hold %1 for %2").arg(reason).arg(window));
+    }
+    void release() override { log.append(QStringLiteral("release")); }
+    void wakeScreen() override { log.append(QStringLiteral("wake")); }
+    QStringList log;
 };
 
 class FakeWarningBox : public WarningBox
@@ -105,6 +118,7 @@ private:
     FakeClock clock;
     FakeTone tone;
     FakeWarningBox warning;
+    FakeSessionHold session;
     std::optional<RecordingNotification> notice; // anew for each test
     Form1 *main = nullptr;
 };
@@ -115,7 +129,9 @@ void TestRinging::init()
     Tone::replace(&tone);
     WarningBox::replace(&warning);
     Notification::replace(&notice.emplace());
+    SessionHold::replace(&session);
     tone.log.clear();
+    session.log.clear();
     warning.shown.clear();
     alarm().disarm();
     main = new Form1;
@@ -132,6 +148,7 @@ void TestRinging::cleanup()
     Tone::replace(nullptr);
     WarningBox::replace(nullptr);
     Notification::replace(nullptr);
+    SessionHold::replace(nullptr);
 }
 
 void TestRinging::tickAt(const char *localTime)
@@ -157,6 +174,7 @@ void TestRinging::shouldOnlyShowTimeWhileNothingIsArmed()
     QCOMPARE(main->lblKlocka->text(), QStringLiteral("19:05:10"));
     QVERIFY(!form2Exists());
     QVERIFY(tone.log.isEmpty());
+    QVERIFY(session.log.isEmpty());
     // Re-aimed at just past the next second.
     QVERIFY(main->TmrKlocka.isActive());
     QVERIFY(main->TmrKlocka.interval() > 990 && main->TmrKlocka.interval() <= 1005);
@@ -181,6 +199,15 @@ void TestRinging::shouldArmValidTimeAndShowItInMainWindow()
     tickAt("2026-12-08T07:29:59.504");
     QCOMPARE(main->windowTitle(), QStringLiteral("Ringlo (PC)"));
     QVERIFY(tone.log.isEmpty());
+
+    // Held for the main window from the arming, anew for a new time, and let go at the exit.
+    arm(QStringLiteral("08:15"), QStringLiteral("Vakna!"));
+    const QString held =
+        QStringLiteral("hold Alarm inställt på %1 for ") + QString::number(main->winId());
+    main->close();
+    QCOMPARE(session.log,
+             (QStringList{held.arg(QLatin1String("07:30")), held.arg(QLatin1String("08:15")),
+                          QStringLiteral("release")}));
 }
 
 void TestRinging::shouldWarnAndArmNothingForTimeThatCannotCome_data()
@@ -237,9 +264,12 @@ void TestRinging::shouldRingAtDueMomentInOrderAndAgainEveryTick()
              (QStringList{QStringLiteral("Nu är det dags"), QStringLiteral("Stoppa Alarm!"),
                           QStringLiteral("Vakna!"), QStringLiteral("visible")}));
 
+    QCOMPARE(session.log.last(), QStringLiteral("wake"));
+
     form2().txtMeddelande->setPlainText(QStringLiteral("skrivet under ringningen"));
     tickAt("2026-12-08T07:30:01.004");
     QCOMPARE(tone.log.size(), 2);
+    QCOMPARE(session.log.count(QStringLiteral("wake")), 1);
     QCOMPARE(form2().txtMeddelande->toPlainText(), QStringLiteral("Vakna!"));
     QCOMPARE(form2().Command1->text(), QStringLiteral("Stoppa Alarm!"));
 
@@ -272,6 +302,7 @@ void TestRinging::shouldStopWhateverTheTimeFieldHolds()
 
     QVERIFY(warning.shown.isEmpty());
     QCOMPARE(tone.log, (QStringList{QStringLiteral("play 900 500"), QStringLiteral("stop")}));
+    QCOMPARE(session.log.last(), QStringLiteral("release"));
     QVERIFY(!alarm().isArmed());
     QVERIFY(alarm().alarmMeddelande().isEmpty());
     QCOMPARE(form2().Command1->text(), QStringLiteral("Ställ in alarm"));
