@@ -6,6 +6,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QTextLayout>
+#include <algorithm>
 
 namespace {
 constexpr QStringView timeCharacters = u"0123456789:";
@@ -52,27 +53,89 @@ bool ClockLabel::prepareGlyphs()
         x += advances[i].x();
     }
     m_glyphs = run.glyphIndexes();
+    m_inks.clear();
+    for (const quint32 glyph : m_glyphs)
+        m_inks.append(run.rawFont().boundingRect(glyph));
     m_baseline = positions.front().y();
     m_font = run.rawFont();
     return true;
 }
 
-// Draws the text where QLabel's one-line, top-left layout puts it; false if it is not a time.
-bool ClockLabel::drawTime(QPainter &painter)
+QList<ClockLabel::Cell> ClockLabel::cellsOf(QStringView text)
 {
+    QList<Cell> cells;
     if (!prepareGlyphs())
-        return false;
-    const QString shown = text();
-    QList<quint32> glyphs;
-    QList<QPointF> positions;
+        return cells;
     qreal x = 0;
-    for (const QChar c : shown) {
+    for (const QChar c : text) {
         const qsizetype index = timeCharacters.indexOf(c);
         if (index < 0)
-            return false;
-        glyphs.append(m_glyphs[index]);
-        positions.append(QPointF(x, m_baseline));
+            return {};
+        cells.append({index, x});
         x += m_advances[index];
+    }
+    return cells;
+}
+
+// The glyph's advance over the label's height and its ink, with a pixel to spare for smoothing.
+QRect ClockLabel::areaOf(const Cell &cell) const
+{
+    const QRectF advance(cell.x, 0, m_advances[cell.character], height());
+    const QRectF ink = m_inks[cell.character].translated(cell.x, m_baseline);
+    return advance.united(ink).toAlignedRect().adjusted(-1, -1, 1, 1);
+}
+
+// Where the pixels of the two times differ: the glyphs that changed or moved, before and after.
+QRegion ClockLabel::changedArea(QStringView before, QStringView after)
+{
+    const QList<Cell> old = cellsOf(before);
+    const QList<Cell> now = cellsOf(after);
+    if (old.isEmpty() || now.isEmpty())
+        return QRegion(rect());
+    QRegion changed;
+    for (qsizetype i = 0; i < std::max(old.size(), now.size()); ++i) {
+        if (i < old.size() && i < now.size() && old[i] == now[i])
+            continue;
+        if (i < old.size())
+            changed += areaOf(old[i]);
+        if (i < now.size())
+            changed += areaOf(now[i]);
+    }
+    return changed;
+}
+
+void ClockLabel::showTime(const QString &time)
+{
+    const QString before = text();
+    if (time == before)
+        return;
+    if (!isVisible() || !updatesEnabled()) {
+        setText(time);
+        return;
+    }
+    // QLabel would post a repaint of its whole face, which wakes the event loop once more for a
+    // second pass; the glyphs that changed are painted and sent now instead.
+    const QRegion changed = changedArea(before, time);
+    setAttribute(Qt::WA_UpdatesDisabled);
+    setText(time);
+    setAttribute(Qt::WA_UpdatesDisabled, false);
+    repaint(changed);
+}
+
+// Draws the glyphs that reach into the exposed rectangle where QLabel's one-line, top-left layout
+// puts them; false if the text is not a time.
+bool ClockLabel::drawTime(QPainter &painter, const QRect &exposed)
+{
+    const QList<Cell> cells = cellsOf(text());
+    if (cells.isEmpty())
+        return false;
+    QList<quint32> glyphs;
+    QList<QPointF> positions;
+    for (const Cell &cell : cells) {
+        if (!areaOf(cell).intersects(exposed))
+            continue;
+        glyphs.append(m_glyphs[cell.character]);
+        positions.append(QPointF(cell.x, m_baseline));
     }
     QGlyphRun run;
     run.setRawFont(m_font);
@@ -88,7 +151,7 @@ void ClockLabel::paintEvent(QPaintEvent *event)
     {
         QPainter painter(this);
         painter.fillRect(event->rect(), palette().brush(backgroundRole()));
-        if (text().isEmpty() || drawTime(painter))
+        if (text().isEmpty() || drawTime(painter, event->rect()))
             return;
     }
     QLabel::paintEvent(event);

@@ -14,17 +14,33 @@ class ClockLabel : public QLabel
 public:
     explicit ClockLabel(QWidget *parent = nullptr);
 
+    // Shows a new text as setText does, but paints at once only the characters of a time that
+    // changed, and tells screen readers of it only while one is listening.
+    void showTime(const QString &time);
+
 protected:
     void paintEvent(QPaintEvent *event) override;
     void changeEvent(QEvent *event) override;
 
 private:
+    struct Cell
+    {
+        qsizetype character; // in the characters of a time
+        qreal x;
+        bool operator==(const Cell &) const = default;
+    };
+
     bool prepareGlyphs();
-    bool drawTime(QPainter &painter);
+    // Empty if the text is not a time in a font whose glyphs were kept.
+    QList<Cell> cellsOf(QStringView text);
+    QRect areaOf(const Cell &cell) const;
+    QRegion changedArea(QStringView before, QStringView after);
+    bool drawTime(QPainter &painter, const QRect &exposed);
 
     bool m_prepared = false; // for the current font; m_font stays invalid if QLabel must paint
     QRawFont m_font;
     QList<quint32> m_glyphs; // of the characters of a time, in their order
     QList<qreal> m_advances;
+    QList<QRectF> m_inks; // each glyph's ink, from its origin on the baseline
     qreal m_baseline = 0;
 };

@@ -217,7 +217,7 @@ void Form1::TmrKlocka_Timer()
     // The ringing state is the set-alarm window's button; a window not yet made cannot ring.
     const bool ringing = form2Exists() && form2().Command1->text() == texts::stopCaption;
     const TickDecision tick = decideTick(alarm(), now, ringing);
-    lblKlocka->setText(tick.clockText);
+    static_cast<ClockLabel *>(lblKlocka)->showTime(tick.clockText);
     switch (tick.effect) {
     case TickDecision::Effect::ClockOnly:
         break;
