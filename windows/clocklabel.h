@@ -3,6 +3,7 @@
 
 #include <QLabel>
 #include <QRawFont>
+#include <QVarLengthArray>
 
 // The running clock: a label whose text changes every second. A time is painted from glyphs
 // looked up once per font instead of being laid out again at every tick, and the label fills its
@@ -32,9 +33,10 @@ private:
 
     bool prepareGlyphs();
     // Empty if the text is not a time in a font whose glyphs were kept.
-    QList<Cell> cellsOf(QStringView text);
+    using Cells = QVarLengthArray<Cell, 8>;
+    Cells cellsOf(QStringView text);
     QRect areaOf(const Cell &cell) const;
-    QRegion changedArea(QStringView before, QStringView after);
+    QRect changedArea(QStringView before, QStringView after);
     bool drawTime(QPainter &painter, const QRect &exposed);
 
     bool m_prepared = false; // for the current font; m_font stays invalid if QLabel must paint
