@@ -8,12 +8,14 @@
 #include "platform/module1.h"
 #include "tests/look/ink.h"
 #include "tests/support/desktop.h"
+#include "windows/clocklabel.h"
 #include "windows/form1.h"
 #include "windows/form2.h"
 #include "windows/look.h"
 #include "windows/program.h"
 
 #include <QApplication>
+#include <QPaintEvent>
 #include <QProcess>
 #include <QScopeGuard>
 #include <QScreen>
@@ -38,6 +40,20 @@ bool scaled(int device, int logical, qreal ratio)
     return std::abs(device - logical * ratio) <= 1.0;
 }
 
+// The rectangles a widget is asked to paint.
+class PaintSpy : public QObject
+{
+public:
+    explicit PaintSpy(QWidget *widget) { widget->installEventFilter(this); }
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            rects.append(static_cast<QPaintEvent *>(event)->rect());
+        return false;
+    }
+    QList<QRect> rects;
+};
+
 } // namespace
 
 class TestScaledWindows : public QObject
@@ -51,6 +67,7 @@ private Q_SLOTS:
     void shouldGrowBothWindowsAsWhole();
     void shouldShowEachTextWholeInsideItsControl_data();
     void shouldShowEachTextWholeInsideItsControl();
+    void shouldRepaintOnlyTheChangedDigitAsAWholeRepaintWould();
 
 private:
     qreal ratio = 0;
@@ -159,6 +176,25 @@ void TestScaledWindows::shouldShowEachTextWholeInsideItsControl()
              qPrintable(seen));
     // Inside the area, with the area's last column clear, so that nothing was cut at its edge.
     QVERIFY2(area.contains(drawn) && drawn.right() < area.right(), qPrintable(seen));
+}
+
+void TestScaledWindows::shouldRepaintOnlyTheChangedDigitAsAWholeRepaintWould()
+{
+    auto *clock = static_cast<ClockLabel *>(main->lblKlocka);
+    clock->showTime(QStringLiteral("07:29:50"));
+    QVERIFY(!ink::screenshot(main->winId()).isNull());
+    PaintSpy spy(clock);
+    clock->showTime(QStringLiteral("07:29:51"));
+    // At once, without the event loop, and no further left than the digit that changed.
+    QCOMPARE(spy.rects.size(), 1);
+    const QFontMetrics metrics(clock->font());
+    QVERIFY2(spy.rects[0].left() >= metrics.horizontalAdvance(QStringLiteral("07:29:")),
+             qPrintable(ink::describe(spy.rects[0])));
+    QCOMPARE(clock->text(), QStringLiteral("07:29:51"));
+    const QImage changed = ink::screenshot(main->winId());
+    clock->update();
+    QTRY_COMPARE(spy.rects.size(), 2);
+    QCOMPARE(ink::screenshot(main->winId()), changed);
 }
 
 // ---- the parent ----
