@@ -15,8 +15,8 @@ class ClockLabel : public QLabel
 public:
     explicit ClockLabel(QWidget *parent = nullptr);
 
-    // Shows a new text as setText does, but paints at once only the characters of a time that
-    // changed, and tells screen readers of it only while one is listening.
+    // Shows a new text as setText does, screen readers included, but paints and sends at once
+    // only the characters of a time that changed.
     void showTime(const QString &time);
 
 protected:
