@@ -180,8 +180,7 @@ void TestAccessible::shouldLetScreenReadersReadMainWindowValues()
     QVERIFY(QTest::qWaitForWindowExposed(&main));
     main.lblKlocka->setText(QStringLiteral("99:99:99")); // which no clock reads
     main.TmrKlocka_Timer();
-    QCOMPARE(main.lblKlocka->text().size(), 8);
-    QVERIFY(main.lblKlocka->text() != QStringLiteral("99:99:99"));
+    QVERIFY(QTime::fromString(main.lblKlocka->text(), QStringLiteral("hh:mm:ss")).isValid());
     const QList<QPair<QLabel *, QString>> expected = {
         {main.lbltiden, QStringLiteral("Klocka:")},
         {main.lblKlocka, main.lblKlocka->text()},
