@@ -22,10 +22,16 @@ constexpr qint64 kFadeFrames = 5 * kFramesPerMs;
 // holds it.
 constexpr unsigned kBufferUs = 1000000;
 // Samples are written at most this far ahead of the wall clock, so a worker that is scheduled late
-// by less does not interrupt the sound. Some plugins pass samples on the moment they get them (the
-// file plugin, sound servers) and a drop cannot call those back; a short lead is what lets stop()
-// and a new play() cut the tone short there too.
+// by less does not interrupt the sound. Some devices pass samples on the moment they get them (the
+// file plugin, dmix mixing into the card's buffer) and a drop cannot call those back; a short lead
+// is what lets stop() and a new play() cut the tone short there.
 constexpr qint64 kLeadMs = 250;
+// The sound servers' plugins (PulseAudio's, PipeWire's) keep what the server has not played yet
+// where a drop discards it, so there the tone is written as far ahead as the buffer holds at no
+// cost to the stop. A busy machine was seen to leave this worker without the processor for 170 ms
+// while a freshly started server set up its first stream (its session manager runs at a higher
+// priority), which is more than the short lead leaves once the server has taken its share.
+constexpr qint64 kServerLeadMs = kBufferUs / 1000;
 constexpr auto kFeedInterval = std::chrono::milliseconds(20);
 constexpr qint64 kChunkFrames = 100 * kFramesPerMs;
 // How long a device may lag behind the wall clock before the tone is closed regardless.
@@ -59,6 +65,7 @@ private:
     int m_durationMs = 0;
     qint64 m_totalFrames = 0;
     qint64 m_writtenFrames = 0;
+    qint64 m_leadMs = kLeadMs;
     std::vector<qint16> m_chunk;
 };
 
@@ -102,6 +109,7 @@ bool Player::open()
         return false;
     }
     m_pcm = pcm;
+    m_leadMs = snd_pcm_type(pcm) == SND_PCM_TYPE_IOPLUG ? kServerLeadMs : kLeadMs;
     return true;
 }
 
@@ -109,7 +117,7 @@ bool Player::feed()
 {
     if (!m_pcm)
         return false;
-    const qint64 due = std::min(m_totalFrames, (m_sinceStart.elapsed() + kLeadMs) * kFramesPerMs);
+    const qint64 due = std::min(m_totalFrames, (m_sinceStart.elapsed() + m_leadMs) * kFramesPerMs);
     bool recovered = false;
     while (m_writtenFrames < due) {
         const qint64 count = std::min(due - m_writtenFrames, kChunkFrames);
