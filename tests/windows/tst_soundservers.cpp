@@ -122,7 +122,7 @@ void TestSoundServers::shouldRingThroughServerAndNeverFreeze()
     // Three tones a second apart, the last one cut short by the stop.
     QVERIFY2(sound.record(), qPrintable(sound.lastError()));
     ringSoon();
-    // Early in the third tone, before the tone is written out ahead of the clock.
+    // Early in the third tone, so that the stop has most of it left to silence.
     QTest::qWait(2100);
     const qint64 stopped = clickStop();
     QVERIFY2(stopped >= 0 && stopped <= stopMs, qPrintable(QString::number(stopped)));
