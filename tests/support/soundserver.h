@@ -39,6 +39,15 @@ public:
         qputenv("ALSA_CONFIG_PATH", path("alsa.conf").toLocal8Bit());
         qputenv("XDG_RUNTIME_DIR", m_folder.toLocal8Bit());
         qputenv("PULSE_SERVER", "unix:" + path("pulse/native").toLocal8Bit());
+        // A bus of its own: PulseAudio claims a name on the session bus and gives up when another
+        // test's server holds it, and without one it launches a bus for the X display. PipeWire's
+        // session manager gives up at once when the bus is not there yet.
+        const QString bus = QStringLiteral("unix:path=") + path("bus");
+        if (!launchServing("bus", QStringLiteral("dbus-daemon"),
+                           {QStringLiteral("--session"), QStringLiteral("--nofork"),
+                            QStringLiteral("--nopidfile"), QStringLiteral("--address=") + bus}))
+            return false;
+        qputenv("DBUS_SESSION_BUS_ADDRESS", bus.toLocal8Bit());
         if (m_kind == Server::PulseAudio) {
             launch(QStringLiteral("pulseaudio"),
                    {QStringLiteral("-n"), QStringLiteral("--daemonize=no"),
@@ -50,14 +59,7 @@ public:
             m_server = m_processes.back().get();
             return ready();
         }
-        // PipeWire's session manager wants a session bus, and gives up at once when either the
-        // bus or PipeWire is not there yet.
-        const QString bus = QStringLiteral("unix:path=") + path("bus");
-        if (!launchServing("bus", QStringLiteral("dbus-daemon"),
-                           {QStringLiteral("--session"), QStringLiteral("--nofork"),
-                            QStringLiteral("--nopidfile"), QStringLiteral("--address=") + bus}))
-            return false;
-        qputenv("DBUS_SESSION_BUS_ADDRESS", bus.toLocal8Bit());
+        // PipeWire's session manager gives up at once when PipeWire is not there yet.
         if (!launchServing("pipewire-0", QStringLiteral("pipewire"), {}))
             return false;
         m_server = m_processes.back().get();
