@@ -18,8 +18,9 @@ expect_notices() { expect_output "$1" "$2" dunstctl count displayed; }
 
 use_zone Etc/UTC
 
-# Due four seconds after the start; a server that reads markup must show the message as typed.
-start_and_arm "2026-12-08 07:29:56" "07:30" "Vakna <b>nu</b> &amp;"
+# Due eight seconds after the start, time enough to arm on a busy machine; a server that reads
+# markup must show the message as typed.
+start_and_arm "2026-12-08 07:29:52" "07:30" "Vakna <b>nu</b> &amp;"
 [ "$(tones)" -eq 0 ] || fail "a tone before the alarm was due"
 due=$(real_ms "2026-12-08 07:30:00")
 ringing=$(window_of 'Nu är det dags' 80) || fail "the alarm did not ring"

@@ -14,10 +14,10 @@ mkdir -p "$scratch/config" "$scratch/data/gnome-session/sessions"
 printf '[GNOME Session]\nName=Ringlo\nRequiredComponents=\n' >"$scratch/data/gnome-session/sessions/ringlo.session"
 export XDG_CONFIG_DIRS=$scratch/config XDG_CONFIG_HOME=$scratch/config
 
-# Armed for 08:00, then for 07:30, due ten seconds after the start and left alone. $1 names the
-# desktop, $2 asks it whether anything holds it from suspending, $3 checks more while armed.
+# Armed for 08:00, then for 07:30, due fifteen seconds after the start and left alone. $1 names
+# the desktop, $2 asks it whether anything holds it from suspending, $3 checks more while armed.
 road() {
-    start_and_arm "2026-12-08 07:29:50" "08:00"
+    start_and_arm "2026-12-08 07:29:45" "08:00"
     arm "07:30"
     expect_output "(true,)" "an armed alarm did not keep $1 from suspending" "$2"
     "$3"
