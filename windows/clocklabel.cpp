@@ -31,8 +31,15 @@ void ClockLabel::changeEvent(QEvent *event)
     if (event->type() == QEvent::FontChange) {
         m_prepared = false;
         m_font = QRawFont();
+        m_cellsText.clear();
     }
     QLabel::changeEvent(event);
+}
+
+void ClockLabel::resizeEvent(QResizeEvent *event)
+{
+    m_cellsText.clear(); // a cell's area is as tall as the label
+    QLabel::resizeEvent(event);
 }
 
 // Lays the characters out once, as QLabel would, and keeps their glyphs and advances if each glyph
@@ -79,44 +86,48 @@ ClockLabel::Cells ClockLabel::cellsOf(QStringView text)
         const qsizetype index = timeCharacterIndex(c);
         if (index < 0)
             return {};
-        cells.append({index, x});
+        cells.append({index, x, areaOf(index, x)});
         x += m_advances[index];
     }
     return cells;
 }
 
-// The glyph's advance over the label's height and its ink, with a pixel to spare for smoothing.
-QRect ClockLabel::areaOf(const Cell &cell) const
+const ClockLabel::Cells &ClockLabel::cellsOfText()
 {
-    const QRectF advance(cell.x, 0, m_advances[cell.character], height());
-    const QRectF ink = m_inks[cell.character].translated(cell.x, m_baseline);
+    if (m_cellsText.isNull() || m_cellsText != text()) {
+        m_cells = cellsOf(text());
+        m_cellsText = text();
+    }
+    return m_cells;
+}
+
+// The glyph's advance over the label's height and its ink, with a pixel to spare for smoothing.
+QRect ClockLabel::areaOf(qsizetype character, qreal x) const
+{
+    const QRectF advance(x, 0, m_advances[character], height());
+    const QRectF ink = m_inks[character].translated(x, m_baseline);
     return advance.united(ink).toAlignedRect().adjusted(-1, -1, 1, 1);
 }
 
 // Where the pixels of the two times differ: the glyphs that changed or moved, before and after.
 // One rectangle costs less to paint and send than a region of several, even with a colon between.
-QRect ClockLabel::changedArea(QStringView before, QStringView after)
+QRect ClockLabel::changedArea(const Cells &old, const Cells &now)
 {
-    const Cells old = cellsOf(before);
-    const Cells now = cellsOf(after);
-    if (old.isEmpty() || now.isEmpty())
-        return rect();
     QRect changed;
     for (qsizetype i = 0; i < std::max(old.size(), now.size()); ++i) {
         if (i < old.size() && i < now.size() && old[i] == now[i])
             continue;
         if (i < old.size())
-            changed |= areaOf(old[i]);
+            changed |= old[i].area;
         if (i < now.size())
-            changed |= areaOf(now[i]);
+            changed |= now[i].area;
     }
     return changed;
 }
 
 void ClockLabel::showTime(const QString &time)
 {
-    const QString before = text();
-    if (time == before)
+    if (time == text())
         return;
     if (!isVisible() || !updatesEnabled()) {
         setText(time);
@@ -124,24 +135,25 @@ void ClockLabel::showTime(const QString &time)
     }
     // QLabel would post a repaint of its whole face, which wakes the event loop once more for a
     // second pass; the glyphs that changed are painted and sent now instead.
-    const QRect changed = changedArea(before, time);
+    Cells cells = cellsOf(time);
+    const Cells &old = cellsOfText();
+    const QRect changed = old.isEmpty() || cells.isEmpty() ? rect() : changedArea(old, cells);
     setAttribute(Qt::WA_UpdatesDisabled);
     setText(time);
     setAttribute(Qt::WA_UpdatesDisabled, false);
+    m_cells = std::move(cells);
+    m_cellsText = text();
     repaint(changed);
 }
 
 // Draws the glyphs that reach into the exposed rectangle where QLabel's one-line, top-left layout
-// puts them; false if the text is not a time.
-bool ClockLabel::drawTime(QPainter &painter, const QRect &exposed)
+// puts them, in the pen the widget gave the painter: its foreground.
+void ClockLabel::drawTime(QPainter &painter, const QRect &exposed, const Cells &cells)
 {
-    const Cells cells = cellsOf(text());
-    if (cells.isEmpty())
-        return false;
     QList<quint32> glyphs;
     QList<QPointF> positions;
     for (const Cell &cell : cells) {
-        if (!areaOf(cell).intersects(exposed))
+        if (!cell.area.intersects(exposed))
             continue;
         glyphs.append(m_glyphs[cell.character]);
         positions.append(QPointF(cell.x, m_baseline));
@@ -150,18 +162,17 @@ bool ClockLabel::drawTime(QPainter &painter, const QRect &exposed)
     run.setRawFont(m_font);
     run.setGlyphIndexes(glyphs);
     run.setPositions(positions);
-    painter.setPen(palette().color(foregroundRole()));
     painter.drawGlyphRun(QPointF(), run);
-    return true;
 }
 
 void ClockLabel::paintEvent(QPaintEvent *event)
 {
-    {
-        QPainter painter(this);
-        painter.fillRect(event->rect(), palette().brush(backgroundRole()));
-        if (text().isEmpty() || drawTime(painter, event->rect()))
-            return;
+    const Cells &cells = cellsOfText();
+    if (!text().isEmpty() && cells.isEmpty()) {
+        QLabel::paintEvent(event);
+        return;
     }
-    QLabel::paintEvent(event);
+    QPainter painter(this);
+    painter.fillRect(event->rect(), palette().brush(backgroundRole()));
+    drawTime(painter, event->rect(), cells);
 }

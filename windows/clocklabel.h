@@ -22,12 +22,14 @@ public:
 protected:
     void paintEvent(QPaintEvent *event) override;
     void changeEvent(QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     struct Cell
     {
         qsizetype character; // in the characters of a time
         qreal x;
+        QRect area; // what the glyph may paint
         bool operator==(const Cell &) const = default;
     };
 
@@ -35,9 +37,10 @@ private:
     // Empty if the text is not a time in a font whose glyphs were kept.
     using Cells = QVarLengthArray<Cell, 8>;
     Cells cellsOf(QStringView text);
-    QRect areaOf(const Cell &cell) const;
-    QRect changedArea(QStringView before, QStringView after);
-    bool drawTime(QPainter &painter, const QRect &exposed);
+    const Cells &cellsOfText();
+    QRect areaOf(qsizetype character, qreal x) const;
+    static QRect changedArea(const Cells &before, const Cells &after);
+    void drawTime(QPainter &painter, const QRect &exposed, const Cells &cells);
 
     bool m_prepared = false; // for the current font; m_font stays invalid if QLabel must paint
     QRawFont m_font;
@@ -45,4 +48,8 @@ private:
     QList<qreal> m_advances;
     QList<QRectF> m_inks; // each glyph's ink, from its origin on the baseline
     qreal m_baseline = 0;
+    // The cells of m_cellsText, kept from one tick to the next. setText may change the text
+    // behind showTime's back, so they count only while the text is the same.
+    QString m_cellsText;
+    Cells m_cells;
 };
