@@ -3,6 +3,7 @@
 
 #include <QEvent>
 #include <QGlyphRun>
+#include <QPaintEngine>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QTextLayout>
@@ -10,6 +11,8 @@
 
 namespace {
 constexpr QStringView timeCharacters = u"0123456789:";
+// A day shows a few hundred distinct changes; a cache that outgrows this starts again.
+constexpr qsizetype maxPainted = 256;
 
 // Where the character stands in timeCharacters, or -1.
 qsizetype timeCharacterIndex(QChar c)
@@ -33,12 +36,16 @@ void ClockLabel::changeEvent(QEvent *event)
         m_font = QRawFont();
         m_cellsText.clear();
     }
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::PaletteChange ||
+        event->type() == QEvent::StyleChange)
+        m_painted.clear();
     QLabel::changeEvent(event);
 }
 
 void ClockLabel::resizeEvent(QResizeEvent *event)
 {
     m_cellsText.clear(); // a cell's area is as tall as the label
+    m_painted.clear();
     QLabel::resizeEvent(event);
 }
 
@@ -76,17 +83,19 @@ bool ClockLabel::prepareGlyphs()
     return true;
 }
 
-ClockLabel::Cells ClockLabel::cellsOf(QStringView text)
+ClockLabel::Cells ClockLabel::cellsOf(QStringView text, const Cells &known)
 {
     Cells cells;
     if (!prepareGlyphs())
         return cells;
     qreal x = 0;
-    for (const QChar c : text) {
-        const qsizetype index = timeCharacterIndex(c);
+    bool sameSoFar = true;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const qsizetype index = timeCharacterIndex(text[i]);
         if (index < 0)
             return {};
-        cells.append({index, x, areaOf(index, x)});
+        sameSoFar = sameSoFar && i < known.size() && known[i].character == index;
+        cells.append(sameSoFar ? known[i] : Cell{index, x, areaOf(index, x)});
         x += m_advances[index];
     }
     return cells;
@@ -135,8 +144,8 @@ void ClockLabel::showTime(const QString &time)
     }
     // QLabel would post a repaint of its whole face, which wakes the event loop once more for a
     // second pass; the glyphs that changed are painted and sent now instead.
-    Cells cells = cellsOf(time);
     const Cells &old = cellsOfText();
+    Cells cells = cellsOf(time, old);
     const QRect changed = old.isEmpty() || cells.isEmpty() ? rect() : changedArea(old, cells);
     setAttribute(Qt::WA_UpdatesDisabled);
     setText(time);
@@ -146,15 +155,13 @@ void ClockLabel::showTime(const QString &time)
     repaint(changed);
 }
 
-// Draws the glyphs that reach into the exposed rectangle where QLabel's one-line, top-left layout
-// puts them, in the pen the widget gave the painter: its foreground.
-void ClockLabel::drawTime(QPainter &painter, const QRect &exposed, const Cells &cells)
+// Draws the glyphs where QLabel's one-line, top-left layout puts them, in the pen the widget gave
+// the painter: its foreground.
+void ClockLabel::drawGlyphs(QPainter &painter, const Cells &cells)
 {
     QList<quint32> glyphs;
     QList<QPointF> positions;
     for (const Cell &cell : cells) {
-        if (!cell.area.intersects(exposed))
-            continue;
         glyphs.append(m_glyphs[cell.character]);
         positions.append(QPointF(cell.x, m_baseline));
     }
@@ -172,7 +179,45 @@ void ClockLabel::paintEvent(QPaintEvent *event)
         QLabel::paintEvent(event);
         return;
     }
+    const QRect exposed = event->rect();
+    Cells shown; // the glyphs that reach into the exposed rectangle
+    for (const Cell &cell : cells) {
+        if (cell.area.intersects(exposed))
+            shown.append(cell);
+    }
     QPainter painter(this);
-    painter.fillRect(event->rect(), palette().brush(backgroundRole()));
-    drawTime(painter, event->rect(), cells);
+
+    // Only a raster image under a painter that moves by whole pixels gives pixels to keep.
+    QPaintEngine *engine = painter.paintEngine();
+    QPaintDevice *device = engine ? engine->paintDevice() : nullptr;
+    const QTransform &toDevice = painter.deviceTransform();
+    QImage *image = nullptr;
+    QRect onDevice;
+    size_t key = 0;
+    if (engine && engine->type() == QPaintEngine::Raster && device->devType() == QInternal::Image &&
+        toDevice.type() <= QTransform::TxTranslate && toDevice.dx() == int(toDevice.dx()) &&
+        toDevice.dy() == int(toDevice.dy())) {
+        image = static_cast<QImage *>(device);
+        onDevice = exposed.translated(int(toDevice.dx()), int(toDevice.dy()));
+        key = qHashMulti(0, exposed.x(), exposed.y(), exposed.width(), exposed.height(),
+                         onDevice.x(), onDevice.y());
+        for (const Cell &cell : shown)
+            key = qHashMulti(key, cell.character, cell.x);
+        const auto known = m_painted.constFind(key);
+        if (known != m_painted.cend() && known->exposed == exposed && known->onDevice == onDevice &&
+            known->cells == shown && known->pixels.format() == image->format()) {
+            painter.drawImage(exposed.topLeft(), known->pixels);
+            return;
+        }
+    }
+
+    painter.fillRect(exposed, palette().brush(backgroundRole()));
+    drawGlyphs(painter, shown);
+
+    // Kept only if all of the rectangle was painted just now: nothing clipped away, on the image.
+    if (image && image->rect().contains(onDevice) && engine->systemClip() == QRegion(onDevice)) {
+        if (m_painted.size() >= maxPainted)
+            m_painted.clear();
+        m_painted.insert(key, {exposed, onDevice, shown, image->copy(onDevice)});
+    }
 }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <QHash>
+#include <QImage>
 #include <QLabel>
 #include <QRawFont>
 #include <QVarLengthArray>
@@ -34,13 +36,14 @@ private:
     };
 
     bool prepareGlyphs();
-    // Empty if the text is not a time in a font whose glyphs were kept.
+    // Empty if the text is not a time in a font whose glyphs were kept. Cells of the current
+    // font that begin the same way are taken over.
     using Cells = QVarLengthArray<Cell, 8>;
-    Cells cellsOf(QStringView text);
+    Cells cellsOf(QStringView text, const Cells &known = {});
     const Cells &cellsOfText();
     QRect areaOf(qsizetype character, qreal x) const;
     static QRect changedArea(const Cells &before, const Cells &after);
-    void drawTime(QPainter &painter, const QRect &exposed, const Cells &cells);
+    void drawGlyphs(QPainter &painter, const Cells &cells);
 
     bool m_prepared = false; // for the current font; m_font stays invalid if QLabel must paint
     QRawFont m_font;
@@ -52,4 +55,16 @@ private:
     // behind showTime's back, so they count only while the text is the same.
     QString m_cellsText;
     Cells m_cells;
+
+    // The pixels that a rectangle of the label showing these cells came out as, where the
+    // painter moves what it draws by whole pixels only. A clock shows the same few pairs of
+    // digits all day, and copying their pixels costs a fraction of drawing their glyphs.
+    struct Painted
+    {
+        QRect exposed;
+        QRect onDevice;
+        Cells cells;
+        QImage pixels;
+    };
+    QHash<size_t, Painted> m_painted;
 };
