@@ -1,13 +1,16 @@
 // SPDX-License-Identifier: MIT
 #include "windows/clocklabel.h"
 
+#include <QBackingStore>
 #include <QEvent>
 #include <QGlyphRun>
 #include <QPaintEngine>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QTextLayout>
+#include <QWindow>
 #include <algorithm>
+#include <cstring>
 
 namespace {
 constexpr QStringView timeCharacters = u"0123456789:";
@@ -152,7 +155,70 @@ void ClockLabel::showTime(const QString &time)
     setAttribute(Qt::WA_UpdatesDisabled, false);
     m_cells = std::move(cells);
     m_cellsText = text();
-    repaint(changed);
+    if (!copyKnownPixels(changed & rect()))
+        repaint(changed);
+}
+
+// The glyphs that reach into the exposed rectangle.
+ClockLabel::Cells ClockLabel::cellsIn(const QRect &exposed)
+{
+    Cells shown;
+    for (const Cell &cell : cellsOfText()) {
+        if (cell.area.intersects(exposed))
+            shown.append(cell);
+    }
+    return shown;
+}
+
+const ClockLabel::Painted *ClockLabel::knownPixels(const QRect &exposed, const QRect &onDevice,
+                                                   const Cells &shown, size_t &key) const
+{
+    // The colours come from the palette's group for an enabled, disabled or inactive window.
+    const QPalette::ColorGroup colours = palette().currentColorGroup();
+    key = qHashMulti(colours, exposed.x(), exposed.y(), exposed.width(), exposed.height(),
+                     onDevice.x(), onDevice.y());
+    for (const Cell &cell : shown)
+        key = qHashMulti(key, cell.character, cell.x);
+    const auto known = m_painted.constFind(key);
+    if (known == m_painted.cend() || known->colours != colours || known->exposed != exposed ||
+        known->onDevice != onDevice || known->cells != shown)
+        return nullptr;
+    return &*known;
+}
+
+// A change seen before needs no paint event: its pixels are copied into the window's backing
+// store and sent from there, as the repaint would, but without the widgets' repaint machinery
+// and a painter. Only where the label is not covered and a pixel is a pixel of the window.
+bool ClockLabel::copyKnownPixels(const QRect &exposed)
+{
+    QWidget *top = window();
+    QWindow *handle = top->windowHandle();
+    QBackingStore *store = backingStore();
+    if (devicePixelRatio() != 1 || !handle || !handle->isExposed() || !store)
+        return false;
+    const QRect onDevice = exposed.translated(mapTo(top, QPoint()));
+    size_t key = 0;
+    const Painted *known = knownPixels(exposed, onDevice, cellsIn(exposed), key);
+    if (!known || !visibleRegion().contains(exposed))
+        return false;
+    store->beginPaint(onDevice);
+    QPaintDevice *device = store->paintDevice();
+    auto *image = device->devType() == QInternal::Image ? static_cast<QImage *>(device) : nullptr;
+    const bool fits =
+        image && image->format() == known->pixels.format() && image->rect().contains(onDevice);
+    if (fits) {
+        const qsizetype bytesPerPixel = image->depth() / 8;
+        const qsizetype stride = image->bytesPerLine();
+        uchar *to = image->bits() + onDevice.y() * stride + onDevice.x() * bytesPerPixel;
+        for (int row = 0; row < onDevice.height(); ++row, to += stride) {
+            std::memcpy(to, known->pixels.constScanLine(row),
+                        std::size_t(onDevice.width() * bytesPerPixel));
+        }
+    }
+    store->endPaint();
+    if (fits)
+        store->flush(onDevice, handle);
+    return fits;
 }
 
 // Draws the glyphs where QLabel's one-line, top-left layout puts them, in the pen the widget gave
@@ -180,11 +246,7 @@ void ClockLabel::paintEvent(QPaintEvent *event)
         return;
     }
     const QRect exposed = event->rect();
-    Cells shown; // the glyphs that reach into the exposed rectangle
-    for (const Cell &cell : cells) {
-        if (cell.area.intersects(exposed))
-            shown.append(cell);
-    }
+    const Cells shown = cellsIn(exposed);
     QPainter painter(this);
 
     // Only a raster image under a painter that moves by whole pixels gives pixels to keep.
@@ -199,13 +261,8 @@ void ClockLabel::paintEvent(QPaintEvent *event)
         toDevice.dy() == int(toDevice.dy())) {
         image = static_cast<QImage *>(device);
         onDevice = exposed.translated(int(toDevice.dx()), int(toDevice.dy()));
-        key = qHashMulti(0, exposed.x(), exposed.y(), exposed.width(), exposed.height(),
-                         onDevice.x(), onDevice.y());
-        for (const Cell &cell : shown)
-            key = qHashMulti(key, cell.character, cell.x);
-        const auto known = m_painted.constFind(key);
-        if (known != m_painted.cend() && known->exposed == exposed && known->onDevice == onDevice &&
-            known->cells == shown && known->pixels.format() == image->format()) {
+        const Painted *known = knownPixels(exposed, onDevice, shown, key);
+        if (known && known->pixels.format() == image->format()) {
             painter.drawImage(exposed.topLeft(), known->pixels);
             return;
         }
@@ -218,6 +275,7 @@ void ClockLabel::paintEvent(QPaintEvent *event)
     if (image && image->rect().contains(onDevice) && engine->systemClip() == QRegion(onDevice)) {
         if (m_painted.size() >= maxPainted)
             m_painted.clear();
-        m_painted.insert(key, {exposed, onDevice, shown, image->copy(onDevice)});
+        m_painted.insert(
+            key, {palette().currentColorGroup(), exposed, onDevice, shown, image->copy(onDevice)});
     }
 }

@@ -9,16 +9,16 @@
 
 // The running clock: a label whose text changes every second. A time is painted from glyphs
 // looked up once per font instead of being laid out again at every tick, and the label fills its
-// own background, so that a tick takes one painter and no text shaping. It looks exactly as the
-// QLabel it is: any other text, or a font that kerns or joins the characters of a time, QLabel
-// paints itself.
+// own background, so that a tick takes one painter and no text shaping; a change seen before is
+// copied from the pixels it came out as. It looks exactly as the QLabel it is: any other text,
+// or a font that kerns or joins the characters of a time, QLabel paints itself.
 class ClockLabel : public QLabel
 {
 public:
     explicit ClockLabel(QWidget *parent = nullptr);
 
-    // Shows a new text as setText does, screen readers included, but paints and sends at once
-    // only the characters of a time that changed.
+    // Shows a new text as setText does, screen readers included, but paints (or copies) and
+    // sends at once only the characters of a time that changed.
     void showTime(const QString &time);
 
 protected:
@@ -43,6 +43,8 @@ private:
     const Cells &cellsOfText();
     QRect areaOf(qsizetype character, qreal x) const;
     static QRect changedArea(const Cells &before, const Cells &after);
+    Cells cellsIn(const QRect &exposed);
+    bool copyKnownPixels(const QRect &exposed);
     void drawGlyphs(QPainter &painter, const Cells &cells);
 
     bool m_prepared = false; // for the current font; m_font stays invalid if QLabel must paint
@@ -61,10 +63,13 @@ private:
     // digits all day, and copying their pixels costs a fraction of drawing their glyphs.
     struct Painted
     {
+        QPalette::ColorGroup colours;
         QRect exposed;
         QRect onDevice;
         Cells cells;
         QImage pixels;
     };
     QHash<size_t, Painted> m_painted;
+    const Painted *knownPixels(const QRect &exposed, const QRect &onDevice, const Cells &shown,
+                               size_t &key) const;
 };
