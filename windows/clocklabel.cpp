@@ -41,14 +41,14 @@ void ClockLabel::changeEvent(QEvent *event)
     }
     if (event->type() == QEvent::FontChange || event->type() == QEvent::PaletteChange ||
         event->type() == QEvent::StyleChange)
-        m_painted.clear();
+        forgetPixels();
     QLabel::changeEvent(event);
 }
 
 void ClockLabel::resizeEvent(QResizeEvent *event)
 {
     m_cellsText.clear(); // a cell's area is as tall as the label
-    m_painted.clear();
+    forgetPixels();
     QLabel::resizeEvent(event);
 }
 
@@ -157,13 +157,63 @@ void ClockLabel::showTime(const QString &time)
     m_cellsText = text();
     if (!copyKnownPixels(changed & rect()))
         repaint(changed);
+    paintSecondsAhead();
+}
+
+void ClockLabel::forgetPixels()
+{
+    m_painted.clear();
+    m_aheadColours.reset();
+}
+
+// Each change of the seconds comes once a minute. Painting them all off screen at once, the first
+// time the clock shows in these colours, spares the first minute a repaint at every tick to
+// keep the pixels one change at a time.
+void ClockLabel::paintSecondsAhead()
+{
+    const QPalette::ColorGroup colours = palette().currentColorGroup();
+    const QBrush background = palette().brush(backgroundRole());
+    const QBrush foreground = palette().brush(foregroundRole());
+    const QString time = text();
+    if (m_aheadColours == colours || !m_windowFormat || devicePixelRatio() != 1 ||
+        background.style() != Qt::SolidPattern || !background.isOpaque() ||
+        foreground.style() != Qt::SolidPattern || time.size() < 2)
+        return;
+    m_aheadColours = colours;
+    if (m_painted.size() > maxPainted - 60)
+        m_painted.clear();
+    const QPoint offset = mapTo(window(), QPoint());
+    const QString hoursAndMinutes = time.chopped(2);
+    const auto at = [&](int second) {
+        return hoursAndMinutes + QStringLiteral("%1").arg(second, 2, 10, QLatin1Char('0'));
+    };
+    for (int second = 0; second < 59; ++second) {
+        const Cells old = cellsOf(at(second));
+        const Cells now = cellsOf(at(second + 1), old);
+        if (old.isEmpty() || now.isEmpty())
+            return;
+        const QRect exposed = changedArea(old, now) & rect();
+        const Cells shown = cellsIn(now, exposed);
+        const QRect onDevice = exposed.translated(offset);
+        size_t key = 0;
+        if (exposed.isEmpty() || knownPixels(exposed, onDevice, shown, key))
+            continue;
+        QImage pixels(exposed.size(), *m_windowFormat);
+        QPainter painter(&pixels);
+        painter.translate(-exposed.topLeft());
+        painter.fillRect(exposed, background);
+        painter.setPen(foreground.color());
+        drawGlyphs(painter, shown);
+        painter.end();
+        m_painted.insert(key, {colours, exposed, onDevice, shown, pixels});
+    }
 }
 
 // The glyphs that reach into the exposed rectangle.
-ClockLabel::Cells ClockLabel::cellsIn(const QRect &exposed)
+ClockLabel::Cells ClockLabel::cellsIn(const Cells &cells, const QRect &exposed)
 {
     Cells shown;
-    for (const Cell &cell : cellsOfText()) {
+    for (const Cell &cell : cells) {
         if (cell.area.intersects(exposed))
             shown.append(cell);
     }
@@ -198,7 +248,7 @@ bool ClockLabel::copyKnownPixels(const QRect &exposed)
         return false;
     const QRect onDevice = exposed.translated(mapTo(top, QPoint()));
     size_t key = 0;
-    const Painted *known = knownPixels(exposed, onDevice, cellsIn(exposed), key);
+    const Painted *known = knownPixels(exposed, onDevice, cellsIn(cellsOfText(), exposed), key);
     if (!known || !visibleRegion().contains(exposed))
         return false;
     store->beginPaint(onDevice);
@@ -246,7 +296,7 @@ void ClockLabel::paintEvent(QPaintEvent *event)
         return;
     }
     const QRect exposed = event->rect();
-    const Cells shown = cellsIn(exposed);
+    const Cells shown = cellsIn(cells, exposed);
     QPainter painter(this);
 
     // Only a raster image under a painter that moves by whole pixels gives pixels to keep.
@@ -260,6 +310,9 @@ void ClockLabel::paintEvent(QPaintEvent *event)
         toDevice.type() <= QTransform::TxTranslate && toDevice.dx() == int(toDevice.dx()) &&
         toDevice.dy() == int(toDevice.dy())) {
         image = static_cast<QImage *>(device);
+        // A grab paints into an image of its own, not the window's.
+        if (QBackingStore *store = backingStore(); store && store->paintDevice() == device)
+            m_windowFormat = image->format();
         onDevice = exposed.translated(int(toDevice.dx()), int(toDevice.dy()));
         const Painted *known = knownPixels(exposed, onDevice, shown, key);
         if (known && known->pixels.format() == image->format()) {
@@ -274,7 +327,7 @@ void ClockLabel::paintEvent(QPaintEvent *event)
     // Kept only if all of the rectangle was painted just now: nothing clipped away, on the image.
     if (image && image->rect().contains(onDevice) && engine->systemClip() == QRegion(onDevice)) {
         if (m_painted.size() >= maxPainted)
-            m_painted.clear();
+            forgetPixels();
         m_painted.insert(
             key, {palette().currentColorGroup(), exposed, onDevice, shown, image->copy(onDevice)});
     }

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QRawFont>
 #include <QVarLengthArray>
+#include <optional>
 
 // The running clock: a label whose text changes every second. A time is painted from glyphs
 // looked up once per font instead of being laid out again at every tick, and the label fills its
@@ -43,7 +44,7 @@ private:
     const Cells &cellsOfText();
     QRect areaOf(qsizetype character, qreal x) const;
     static QRect changedArea(const Cells &before, const Cells &after);
-    Cells cellsIn(const QRect &exposed);
+    static Cells cellsIn(const Cells &cells, const QRect &exposed);
     bool copyKnownPixels(const QRect &exposed);
     void drawGlyphs(QPainter &painter, const Cells &cells);
 
@@ -70,6 +71,10 @@ private:
         QImage pixels;
     };
     QHash<size_t, Painted> m_painted;
+    std::optional<QPalette::ColorGroup> m_aheadColours; // the changes of the seconds painted in
+    std::optional<QImage::Format> m_windowFormat;       // of the window's pixels, once painted
+    void forgetPixels();
+    void paintSecondsAhead();
     const Painted *knownPixels(const QRect &exposed, const QRect &onDevice, const Cells &shown,
                                size_t &key) const;
 };

@@ -183,19 +183,21 @@ void TestScaledWindows::shouldRepaintOnlyTheChangedDigitAsAWholeRepaintWould()
     clock->showTime(QStringLiteral("07:29:50"));
     QVERIFY(!ink::screenshot(main->winId()).isNull());
     PaintSpy spy(clock);
-    clock->showTime(QStringLiteral("07:29:51"));
     // At once, without the event loop, and no further left than the digit that changed.
+    clock->showTime(QStringLiteral("07:28:50"));
     QCOMPARE(spy.rects.size(), 1);
-    QVERIFY(spy.rects[0].left() >=
-            clock->fontMetrics().horizontalAdvance(QStringLiteral("07:29:")));
-    const QImage changed = ink::screenshot(main->winId());
-    clock->update();
-    QTRY_COMPARE(spy.rects.size(), 2);
-    QCOMPARE(ink::screenshot(main->winId()), changed);
-    // A digit shown before is copied from the pixels it came out as then.
-    clock->showTime(QStringLiteral("07:29:52"));
-    clock->showTime(QStringLiteral("07:29:51"));
-    QCOMPARE(ink::screenshot(main->winId()), changed);
+    QVERIFY(spy.rects[0].left() > clock->fontMetrics().horizontalAdvance(QStringLiteral("07:")));
+    const auto looksAsAWholeRepaintPaints = [&] {
+        const QImage changed = ink::screenshot(main->winId());
+        const qsizetype painted = spy.rects.size();
+        clock->update();
+        return QTest::qWaitFor([&] { return spy.rects.size() > painted; }) &&
+               ink::screenshot(main->winId()) == changed;
+    };
+    QVERIFY(looksAsAWholeRepaintPaints());
+    // A second, which comes from pixels painted ahead where a pixel is a pixel.
+    clock->showTime(QStringLiteral("07:28:51"));
+    QVERIFY(looksAsAWholeRepaintPaints());
 }
 
 // ---- the parent ----
