@@ -172,12 +172,13 @@ void ClockLabel::forgetPixels()
 void ClockLabel::paintSecondsAhead()
 {
     const QPalette::ColorGroup colours = palette().currentColorGroup();
+    if (m_aheadColours == colours)
+        return; // every tick but the first
     const QBrush background = palette().brush(backgroundRole());
     const QBrush foreground = palette().brush(foregroundRole());
     const QString time = text();
-    if (m_aheadColours == colours || !m_windowFormat || devicePixelRatio() != 1 ||
-        background.style() != Qt::SolidPattern || !background.isOpaque() ||
-        foreground.style() != Qt::SolidPattern || time.size() < 2)
+    if (!m_windowFormat || devicePixelRatio() != 1 || background.style() != Qt::SolidPattern ||
+        !background.isOpaque() || foreground.style() != Qt::SolidPattern || time.size() < 2)
         return;
     m_aheadColours = colours;
     if (m_painted.size() > maxPainted - 60)
