@@ -10,9 +10,9 @@
 
 // The running clock: a label whose text changes every second. A time is painted from glyphs
 // looked up once per font instead of being laid out again at every tick, and the label fills its
-// own background, so that a tick takes one painter and no text shaping; a change seen before is
-// copied from the pixels it came out as. It looks exactly as the QLabel it is: any other text,
-// or a font that kerns or joins the characters of a time, QLabel paints itself.
+// own background, so that a tick takes one painter and no text shaping; a change seen before, or
+// painted ahead, is copied from the pixels it came out as. It looks exactly as the QLabel it is:
+// any other text, or a font that kerns or joins the characters of a time, QLabel paints itself.
 class ClockLabel : public QLabel
 {
 public:
@@ -47,6 +47,8 @@ private:
     static Cells cellsIn(const Cells &cells, const QRect &exposed);
     bool copyKnownPixels(const QRect &exposed);
     void drawGlyphs(QPainter &painter, const Cells &cells);
+    void paintSecondsAhead();
+    void forgetPixels();
 
     bool m_prepared = false; // for the current font; m_font stays invalid if QLabel must paint
     QRawFont m_font;
@@ -73,8 +75,6 @@ private:
     QHash<size_t, Painted> m_painted;
     std::optional<QPalette::ColorGroup> m_aheadColours; // the changes of the seconds painted in
     std::optional<QImage::Format> m_windowFormat;       // of the window's pixels, once painted
-    void forgetPixels();
-    void paintSecondsAhead();
     const Painted *knownPixels(const QRect &exposed, const QRect &onDevice, const Cells &shown,
                                size_t &key) const;
 };
