@@ -1,4 +1,9 @@
 // SPDX-License-Identifier: MIT
+#include "platform/alsatone.h"
+#include "platform/clock.h"
+#include "platform/desktopnotification.h"
+#include "platform/desktopsessionhold.h"
+#include "platform/desktopwarningbox.h"
 #include "platform/module1.h"
 #include "windows/form1.h"
 #include "windows/look.h"
@@ -18,6 +23,22 @@ int main(int argc, char *argv[])
     QApplication::setDesktopFileName(QStringLiteral(RINGLO_APP_ID));
     QApplication app(argc, argv);
     look::apply(app);
+
+    // All that Ringlo talks to besides the X server, which the windows reach themselves to keep the
+    // ringing window above and off the taskbar. Made after the application object and before the
+    // windows, which connect to the notice as they are made, and gone after them. The bus calls
+    // still under way at the exit are waited for at aboutToQuit, a hanging sound device for at most
+    // half a second in the tone's destructor.
+    Clock systemClock;
+    AlsaTone tone;                    // ALSA's "default" device, from a thread of its own
+    DesktopNotification notification; // org.freedesktop.Notifications on the session bus
+    DesktopSessionHold sessionHold;   // the session's suspend inhibitor, and the X idle time
+    DesktopWarningBox warningBox;
+    Clock::install(&systemClock);
+    Tone::install(&tone);
+    Notification::install(&notification);
+    SessionHold::install(&sessionHold);
+    WarningBox::install(&warningBox);
 
     Form1 form1;
     form1.show();

@@ -5,6 +5,7 @@
 // for hours must leave nothing behind. It also prints the user-interface thread's CPU time per
 // second of ringing, which the tone must not add to.
 #include "core/alarm.h"
+#include "platform/alsatone.h"
 #include "windows/form1.h"
 #include "windows/look.h"
 
@@ -72,6 +73,8 @@ int main(int argc, char *argv[])
     qputenv("ALSA_CONFIG_PATH", config.fileName().toLocal8Bit());
     QApplication app(argc, argv);
     look::apply(app);
+    AlsaTone tone;
+    Tone::install(&tone);
 
     Form1 window;
     window.show();

@@ -54,7 +54,7 @@ int main(int argc, char *argv[])
     const int seconds = argc > 1 ? std::max(3, std::atoi(argv[1])) : 60;
     look::apply(app);
     WatchingClock clock;
-    Clock::replace(&clock);
+    Clock::install(&clock);
 
     Form1 window;
     window.show();
@@ -69,7 +69,7 @@ int main(int argc, char *argv[])
     QTimer::singleShot(2500 + seconds * 1000, Qt::PreciseTimer, &app, &QApplication::quit);
     app.exec();
     const double cpuUsed = cpuMs() - cpuAtStart;
-    Clock::replace(nullptr);
+    Clock::install(nullptr);
 
     const std::vector<qint64> readings(clock.readings.begin() + qsizetype(firstMeasured),
                                        clock.readings.end());

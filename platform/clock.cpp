@@ -1,22 +1,13 @@
 // SPDX-License-Identifier: MIT
 #include "platform/clock.h"
 
-namespace {
-Clock systemClock;
-Clock *replacement = nullptr;
-} // namespace
-
 QDateTime Clock::now() const
 {
     return QDateTime::currentDateTime();
 }
 
-Clock &Clock::current()
+Clock &Clock::fallback()
 {
-    return replacement ? *replacement : systemClock;
-}
-
-void Clock::replace(Clock *clock)
-{
-    replacement = clock;
+    static Clock systemClock;
+    return systemClock;
 }

@@ -1,10 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "platform/notification.h"
 
-#include "platform/desktopnotification.h"
-
 namespace {
-Notification *replacement = nullptr;
 // The reason NotificationClosed gives for a notice that the user dismissed.
 constexpr quint32 dismissedByUser = 2;
 } // namespace
@@ -76,17 +73,17 @@ bool Notification::isOurs(const QString &sender, quint32 id) const
     return m_state == State::Shown && sender == m_server && id == m_id;
 }
 
-Notification &Notification::current()
+namespace {
+class NoNotification final : public Notification
 {
-    if (replacement)
-        return *replacement;
-    // Made on first use, when the application object exists; it says nothing on the bus until
-    // the first ring.
-    static DesktopNotification desktop;
-    return desktop;
-}
+protected:
+    void send(const Texts & /*texts*/) override { failed(); }
+    void sendClose(quint32 /*id*/) override {}
+};
+} // namespace
 
-void Notification::replace(Notification *notification)
+Notification &Notification::fallback()
 {
-    replacement = notification;
+    static NoNotification none;
+    return none;
 }

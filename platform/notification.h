@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "platform/seam.h"
+
 #include <QObject>
 #include <QString>
 
@@ -8,7 +10,7 @@
 // where no window can: over a fullscreen window, on a locked screen, from the keyboard. One notice
 // for one alarm. The server answers later, if at all, and only its own signals about its own
 // notice count: anyone on the bus can send the same signals.
-class Notification : public QObject
+class Notification : public QObject, public Seam<Notification>
 {
     Q_OBJECT
 
@@ -30,10 +32,10 @@ public:
     // The alarm is over, stopped or left behind at exit: the notice goes.
     void withdraw();
 
-    // The program-wide notice: the desktop's, unless a test has put its own in place.
-    static Notification &current();
-    // Puts a notice in place of the desktop's; nullptr restores it. The caller keeps ownership.
-    static void replace(Notification *notification);
+private:
+    friend Seam<Notification>;
+    // As if there were no notification service: until the desktop's notice is installed.
+    static Notification &fallback();
 
 Q_SIGNALS:
     void stopChosen();

@@ -1,23 +1,18 @@
 // SPDX-License-Identifier: MIT
 #include "platform/sessionhold.h"
 
-#include "platform/desktopsessionhold.h"
-
 namespace {
-SessionHold *replacement = nullptr;
+class NoHold final : public SessionHold
+{
+public:
+    void hold(const QString & /*reason*/, quint32 /*window*/) override {}
+    void release() override {}
+    void wakeScreen() override {}
+};
 } // namespace
 
-SessionHold &SessionHold::current()
+SessionHold &SessionHold::fallback()
 {
-    if (replacement)
-        return *replacement;
-    // Made on first use, when the application object exists; it says nothing on the bus until an
-    // alarm is armed.
-    static DesktopSessionHold desktop;
-    return desktop;
-}
-
-void SessionHold::replace(SessionHold *hold)
-{
-    replacement = hold;
+    static NoHold none;
+    return none;
 }

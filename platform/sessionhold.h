@@ -1,12 +1,15 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "platform/seam.h"
+
 #include <QString>
 
 // What an alarm needs of the desktop session on a PC left alone: the session must not suspend the
 // PC for idleness while the alarm waits, or it rings only when someone wakes the PC; and the ring
-// must light a screen that idleness darkened.
-class SessionHold
+// must light a screen that idleness darkened. Holds nothing until the desktop session's is
+// installed.
+class SessionHold : public Seam<SessionHold>
 {
 public:
     virtual ~SessionHold() = default;
@@ -20,9 +23,7 @@ public:
     // Lights the screen as a touch of the mouse would.
     virtual void wakeScreen() = 0;
 
-    // The program-wide hold: the desktop session's, unless a test has put its own in place.
-    static SessionHold &current();
-    // Puts a hold in place of the desktop session's; nullptr restores it. The caller keeps
-    // ownership.
-    static void replace(SessionHold *hold);
+private:
+    friend Seam<SessionHold>;
+    static SessionHold &fallback();
 };

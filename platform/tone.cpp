@@ -1,22 +1,17 @@
 // SPDX-License-Identifier: MIT
 #include "platform/tone.h"
 
-#include "platform/alsatone.h"
-
 namespace {
-Tone *replacement = nullptr;
+class Silence final : public Tone
+{
+public:
+    void play(int /*frequencyHz*/, int /*durationMs*/) override {}
+    void stop() override {}
+};
 } // namespace
 
-Tone &Tone::current()
+Tone &Tone::fallback()
 {
-    if (replacement)
-        return *replacement;
-    // Made on first use rather than at load time: its timer needs the application object.
-    static AlsaTone deviceTone;
-    return deviceTone;
-}
-
-void Tone::replace(Tone *tone)
-{
-    replacement = tone;
+    static Silence silence;
+    return silence;
 }

@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "platform/seam.h"
+
 // The alarm tone. Playing never blocks the caller: the window must keep answering while it sounds.
-class Tone
+// Silent until the sound device's is installed.
+class Tone : public Seam<Tone>
 {
 public:
     virtual ~Tone() = default;
@@ -12,8 +15,7 @@ public:
     // Silences a tone in progress at once; does nothing when none sounds.
     virtual void stop() = 0;
 
-    // The program-wide tone: the sound device's, unless a test has put its own in place.
-    static Tone &current();
-    // Puts a tone in place of the sound device's; nullptr restores it. The caller keeps ownership.
-    static void replace(Tone *tone);
+private:
+    friend Seam<Tone>;
+    static Tone &fallback();
 };

@@ -1,27 +1,16 @@
 // SPDX-License-Identifier: MIT
 #include "platform/warningbox.h"
 
-#include <QMessageBox>
-
 namespace {
-WarningBox realBox;
-WarningBox *replacement = nullptr;
+class NoBox final : public WarningBox
+{
+public:
+    void show(QWidget * /*over*/, const QString & /*text*/, const QString & /*title*/) override {}
+};
 } // namespace
 
-void WarningBox::show(QWidget *over, const QString &text, const QString &title)
+WarningBox &WarningBox::fallback()
 {
-    QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Ok, over);
-    box.setWindowModality(Qt::ApplicationModal);
-    box.setTextFormat(Qt::PlainText);
-    box.exec();
-}
-
-WarningBox &WarningBox::current()
-{
-    return replacement ? *replacement : realBox;
-}
-
-void WarningBox::replace(WarningBox *box)
-{
-    replacement = box;
+    static NoBox none;
+    return none;
 }

@@ -115,6 +115,8 @@ struct RecordingTone : Tone
 int runWithoutSoundDevice(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    AlsaTone device;
+    Tone::install(&device);
     Tone &tone = Tone::current();
     QElapsedTimer clock;
     for (int attempt = 0; attempt < 3; ++attempt) {
@@ -142,7 +144,7 @@ private Q_SLOTS:
     void cleanup();
     void toneHasItsFrequencyLengthAndFadedEdgesWhileTheEventLoopRuns();
     void stopOrANewPlayCutsOffASoundingTone();
-    void currentToneIsTheSoundDeviceUnlessReplaced();
+    void currentToneIsSilentUntilTheDeviceIsInstalled();
     void withoutASoundDeviceStaysQuietAndUsesOneThatTurnsUp();
 
 private:
@@ -162,8 +164,7 @@ void TstAlsaTone::initTestCase()
 
 void TstAlsaTone::cleanup()
 {
-    Tone::replace(nullptr);
-    Tone::current().stop();
+    Tone::install(nullptr);
 }
 
 void TstAlsaTone::toneHasItsFrequencyLengthAndFadedEdgesWhileTheEventLoopRuns()
@@ -249,18 +250,32 @@ void TstAlsaTone::stopOrANewPlayCutsOffASoundingTone()
     QCOMPARE(lengthOf(files[3]), 120 * kFramesPerMs);
 }
 
-void TstAlsaTone::currentToneIsTheSoundDeviceUnlessReplaced()
+void TstAlsaTone::currentToneIsSilentUntilTheDeviceIsInstalled()
 {
-    Tone &device = Tone::current();
-    QVERIFY(dynamic_cast<AlsaTone *>(&device));
+    const QString path = captureTo(QStringLiteral("installed"));
+    Tone &silent = Tone::current();
+    QVERIFY(!dynamic_cast<AlsaTone *>(&silent));
+    silent.play(900, 100);
+
+    AlsaTone device;
+    Tone::install(&device);
+    Tone::current().play(900, 100);
+    QTRY_VERIFY_WITH_TIMEOUT(finished(path), 5000);
+
     RecordingTone recording;
-    Tone::replace(&recording);
+    Tone::install(&recording);
     Tone::current().play(900, 100);
     Tone::current().stop();
     QCOMPARE(recording.played, (QList<QPair<int, int>>{{900, 100}}));
     QCOMPARE(recording.stopped, 1);
-    Tone::replace(nullptr);
-    QCOMPARE(&Tone::current(), &device);
+    Tone::install(nullptr);
+    QCOMPARE(&Tone::current(), &silent);
+    Tone::current().play(900, 100);
+
+    // Only the installed device's tone reached the device.
+    QTest::qWait(300);
+    QCOMPARE(capturedFiles(path), QStringList{path});
+    QCOMPARE(lengthOf(path), 100 * kFramesPerMs);
 }
 
 void TstAlsaTone::withoutASoundDeviceStaysQuietAndUsesOneThatTurnsUp()

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The two windows on a real X server and window manager, observed from outside.
 #include "core/alarm.h"
+#include "platform/desktopwarningbox.h"
 #include "platform/module1.h"
 #include "tests/support/desktop.h"
 #include "windows/form1.h"
@@ -32,11 +33,13 @@ private Q_SLOTS:
     void shouldCloseBothWindowsWhenWindowManagerClosesMainWindow();
 
 private:
+    DesktopWarningBox warning;
     Form1 *main = nullptr;
 };
 
 void TestDesktop::initTestCase()
 {
+    WarningBox::install(&warning);
     main = new Form1;
     main->show();
     QVERIFY(QTest::qWaitForWindowExposed(main));
@@ -47,6 +50,7 @@ void TestDesktop::cleanupTestCase()
     delete main;
     hindraStangning = 0;
     unloadForm2();
+    WarningBox::install(nullptr);
 }
 
 void TestDesktop::shouldShowSetAlarmWindowOffTaskbarWithoutOwnerAndMainWindowWithoutMaximise()

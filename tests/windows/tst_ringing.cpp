@@ -125,11 +125,11 @@ private:
 
 void TestRinging::init()
 {
-    Clock::replace(&clock);
-    Tone::replace(&tone);
-    WarningBox::replace(&warning);
-    Notification::replace(&notice.emplace());
-    SessionHold::replace(&session);
+    Clock::install(&clock);
+    Tone::install(&tone);
+    WarningBox::install(&warning);
+    Notification::install(&notice.emplace());
+    SessionHold::install(&session);
     tone.log.clear();
     session.log.clear();
     warning.shown.clear();
@@ -144,11 +144,11 @@ void TestRinging::cleanup()
     main->close(); // its unload clears the guard and takes the set-alarm window with it
     delete main;
     QVERIFY(!form2Exists());
-    Clock::replace(nullptr);
-    Tone::replace(nullptr);
-    WarningBox::replace(nullptr);
-    Notification::replace(nullptr);
-    SessionHold::replace(nullptr);
+    Clock::install(nullptr);
+    Tone::install(nullptr);
+    WarningBox::install(nullptr);
+    Notification::install(nullptr);
+    SessionHold::install(nullptr);
 }
 
 void TestRinging::tickAt(const char *localTime)

@@ -73,14 +73,16 @@ private:
     qint64 clickStop();
 
     MovedClock clock;
+    AlsaTone tone;
     RecordingNotification notice; // the servers' private bus would start a notification server
     Form1 *main = nullptr;
 };
 
 void TestSoundServers::init()
 {
-    Clock::replace(&clock);
-    Notification::replace(&notice);
+    Clock::install(&clock);
+    Tone::install(&tone);
+    Notification::install(&notice);
     alarm().disarm();
     main = new Form1;
     main->show();
@@ -90,8 +92,9 @@ void TestSoundServers::cleanup()
 {
     main->close();
     delete main;
-    Clock::replace(nullptr);
-    Notification::replace(nullptr);
+    Clock::install(nullptr);
+    Tone::install(nullptr);
+    Notification::install(nullptr);
 }
 
 void TestSoundServers::ringSoon()
