@@ -350,7 +350,7 @@ void TestRinging::shouldHeedOnlyTheServerAboutItsOwnNotice_data()
 {
     QTest::addColumn<QString>("sender");
     QTest::addColumn<quint32>("id");
-    QTest::addColumn<QString>("signal"); // an action, or "closed" and the reason
+    QTest::addColumn<QString>("heard"); // actions, or "closed" and the reason
     QTest::addColumn<bool>("stops");
     QTest::addColumn<int>("sentAgain");
 
@@ -359,23 +359,27 @@ void TestRinging::shouldHeedOnlyTheServerAboutItsOwnNotice_data()
     QTest::newRow("stop for another notice") << ":1.7" << 8u << "stop" << false << 0;
     QTest::newRow("dismissed by the user") << ":1.7" << 7u << "closed 2" << false << 0;
     QTest::newRow("expired") << ":1.7" << 7u << "closed 1" << false << 1;
+    QTest::newRow("closed by the server") << ":1.7" << 7u << "closed 3" << false << 1;
+    QTest::newRow("opened, then closed") << ":1.7" << 7u << "default, closed 3" << false << 0;
 }
 
 void TestRinging::shouldHeedOnlyTheServerAboutItsOwnNotice()
 {
     QFETCH(QString, sender);
     QFETCH(quint32, id);
-    QFETCH(QString, signal);
+    QFETCH(QString, heard);
     QFETCH(bool, stops);
     QFETCH(int, sentAgain);
     clock.time = QDateTime::fromString(QStringLiteral("2026-12-08T07:29:00"), Qt::ISODate);
     arm(QStringLiteral("07:30"), QStringLiteral("Vakna!"));
     tickAt("2026-12-08T07:30:00.004");
     notice->shown(QStringLiteral(":1.7"), 7);
-    if (signal.startsWith(QLatin1String("closed")))
-        notice->closed(sender, id, signal.back().digitValue());
-    else
-        notice->actionInvoked(sender, id, signal);
+    for (const QString &signal : heard.split(QLatin1String(", "))) {
+        if (signal.startsWith(QLatin1String("closed")))
+            notice->closed(sender, id, signal.back().digitValue());
+        else
+            notice->actionInvoked(sender, id, signal);
+    }
 
     QCOMPARE(alarm().isArmed(), !stops);
     tickAt("2026-12-08T07:30:01.004");
