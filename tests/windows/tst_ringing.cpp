@@ -4,6 +4,7 @@
 #include "core/alarm.h"
 #include "platform/clock.h"
 #include "platform/module1.h"
+#include "platform/noticeicon.h"
 #include "platform/sessionhold.h"
 #include "platform/tone.h"
 #include "platform/warningbox.h"
@@ -18,6 +19,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <optional>
 
@@ -110,6 +112,7 @@ private Q_SLOTS:
     void shouldComeBackAtNextTickWhenClosedWhileRinging();
     void shouldHeedOnlyTheServerAboutItsOwnNotice_data();
     void shouldHeedOnlyTheServerAboutItsOwnNotice();
+    void shouldShowTheBellInTheNoticeInstalledOrNot();
 
 private:
     void tickAt(const char *localTime);
@@ -384,6 +387,33 @@ void TestRinging::shouldHeedOnlyTheServerAboutItsOwnNotice()
     QCOMPARE(alarm().isArmed(), !stops);
     tickAt("2026-12-08T07:30:01.004");
     QCOMPARE(notice->sent.size(), 1 + sentAgain);
+}
+
+void TestRinging::shouldShowTheBellInTheNoticeInstalledOrNot()
+{
+    const QTemporaryDir data;
+    qputenv("XDG_DATA_HOME", data.path().toUtf8());
+    qputenv("XDG_DATA_DIRS", data.path().toUtf8());
+    const QString id = QStringLiteral("se.ringlo.Ringlo");
+    const NoticeIcon fromBuildTree = NoticeIcon::of(id, QApplication::windowIcon());
+    QCOMPARE(fromBuildTree.appIcon, QString()); // no broken image, and no entry that is not there
+    QCOMPARE(fromBuildTree.hints.keys(), QStringList{QStringLiteral("image-data")});
+    const auto bell =
+        fromBuildTree.hints.value(QStringLiteral("image-data")).value<NoticeIcon::Pixels>();
+    QVERIFY(bell.hasAlpha && bell.channels == 4 && bell.bitsPerSample == 8);
+    // Compared as drawn: Qt's pixmaps round the colour of a translucent pixel.
+    const auto drawn = QImage::Format_ARGB32_Premultiplied;
+    QCOMPARE(QImage(reinterpret_cast<const uchar *>(bell.data.constData()), bell.width, bell.height,
+                    bell.rowStride, QImage::Format_RGBA8888)
+                 .convertToFormat(drawn),
+             QImage(QStringLiteral(":/icons/ringlo-32.png")).convertToFormat(drawn));
+
+    QVERIFY(QDir(data.path()).mkpath(QStringLiteral("icons/hicolor/scalable/apps")));
+    QVERIFY(QFile(data.filePath(QStringLiteral("icons/hicolor/scalable/apps/%1.svg").arg(id)))
+                .open(QIODevice::WriteOnly));
+    const NoticeIcon installed = NoticeIcon::of(id, QApplication::windowIcon());
+    QCOMPARE(installed.appIcon, id);
+    QVERIFY(installed.hints.isEmpty());
 }
 
 int main(int argc, char *argv[])
