@@ -2,10 +2,12 @@
 #include "platform/desktopnotification.h"
 
 #include "platform/buscalls.h"
+#include "platform/noticeicon.h"
 
 #include <QDBusConnection>
 #include <QDBusServiceWatcher>
 #include <QGuiApplication>
+#include <QIcon>
 #include <QVariantMap>
 
 namespace {
@@ -72,14 +74,15 @@ void DesktopNotification::notify(const Texts &texts, const QStringList &capabili
     QStringList actions;
     if (capabilities.contains(QLatin1String("actions")))
         actions = {openAction, texts.openLabel, stopAction, texts.stopLabel};
-    const QString appId = QGuiApplication::desktopFileName();
+    const NoticeIcon icon =
+        NoticeIcon::of(QGuiApplication::desktopFileName(), QGuiApplication::windowIcon());
     // Critical, and never expiring (the last 0): shown above fullscreen windows and kept until
     // dismissed. Ringlo sounds its own tone.
-    const QVariantMap hints{{QStringLiteral("urgency"), QVariant::fromValue(criticalUrgency)},
-                            {QStringLiteral("desktop-entry"), appId},
-                            {QStringLiteral("suppress-sound"), true}};
+    QVariantMap hints = icon.hints;
+    hints.insert(QStringLiteral("urgency"), QVariant::fromValue(criticalUrgency));
+    hints.insert(QStringLiteral("suppress-sound"), true);
     QDBusMessage message = methodCall(QStringLiteral("Notify"));
-    message << QStringLiteral("Ringlo") << quint32(0) << appId << texts.summary
+    message << QStringLiteral("Ringlo") << quint32(0) << icon.appIcon << texts.summary
             << literalBody(texts.body, readsMarkup(capabilities)) << actions << hints << qint32(0);
     BusCalls::shared().call(message, -1, [this](const QDBusMessage &reply) {
         if (reply.type() == QDBusMessage::ReplyMessage && reply.arguments().size() == 1)

@@ -23,6 +23,7 @@ void Notification::withdraw()
     if (m_state == State::Shown)
         sendClose(m_id);
     m_state = State::Idle;
+    m_opened = false;
 }
 
 void Notification::shown(const QString &sender, quint32 id)
@@ -52,20 +53,22 @@ void Notification::actionInvoked(const QString &sender, quint32 id, const QStrin
         return;
     if (action == stopAction)
         Q_EMIT stopChosen();
-    else if (action == openAction)
+    else if (action == openAction) {
+        m_opened = true;
         Q_EMIT opened();
+    }
 }
 
 void Notification::closed(const QString &sender, quint32 id, quint32 reason)
 {
     if (isOurs(sender, id))
-        m_state = reason == dismissedByUser ? State::Finished : State::Idle;
+        m_state = reason == dismissedByUser || m_opened ? State::Finished : State::Idle;
 }
 
 void Notification::serverGone(const QString &server)
 {
     if (m_state == State::Shown && server == m_server)
-        m_state = State::Idle;
+        m_state = m_opened ? State::Finished : State::Idle;
 }
 
 bool Notification::isOurs(const QString &sender, quint32 id) const

@@ -27,7 +27,7 @@ public:
     inline static const QString openAction = QStringLiteral("default");
 
     // At every ringing tick: the notice is sent the first time, and again only after it went for
-    // another reason than the user dismissing it.
+    // another reason than the user dismissing it or opening the window from it.
     void ring(const Texts &texts);
     // The alarm is over, stopped or left behind at exit: the notice goes.
     void withdraw();
@@ -68,4 +68,8 @@ private:
     State m_state = State::Idle;
     QString m_server;
     quint32 m_id = 0;
+    // The user opened the ringing window from the notice: it is in front of them and the tone goes
+    // on until they stop it, so a notice the server then closes (Plasma closes a clicked one, as
+    // closed by the program) stays closed for this alarm.
+    bool m_opened = false;
 };

@@ -4,6 +4,7 @@
 #include "core/alarm.h"
 #include "platform/clock.h"
 #include "platform/module1.h"
+#include "platform/noticeicon.h"
 #include "platform/sessionhold.h"
 #include "platform/tone.h"
 #include "platform/warningbox.h"
@@ -18,6 +19,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <optional>
 
@@ -110,6 +112,7 @@ private Q_SLOTS:
     void shouldComeBackAtNextTickWhenClosedWhileRinging();
     void shouldHeedOnlyTheServerAboutItsOwnNotice_data();
     void shouldHeedOnlyTheServerAboutItsOwnNotice();
+    void shouldShowTheBellInTheNoticeInstalledOrNot();
 
 private:
     void tickAt(const char *localTime);
@@ -350,7 +353,7 @@ void TestRinging::shouldHeedOnlyTheServerAboutItsOwnNotice_data()
 {
     QTest::addColumn<QString>("sender");
     QTest::addColumn<quint32>("id");
-    QTest::addColumn<QString>("signal"); // an action, or "closed" and the reason
+    QTest::addColumn<QString>("heard"); // actions, or "closed" and the reason
     QTest::addColumn<bool>("stops");
     QTest::addColumn<int>("sentAgain");
 
@@ -359,27 +362,58 @@ void TestRinging::shouldHeedOnlyTheServerAboutItsOwnNotice_data()
     QTest::newRow("stop for another notice") << ":1.7" << 8u << "stop" << false << 0;
     QTest::newRow("dismissed by the user") << ":1.7" << 7u << "closed 2" << false << 0;
     QTest::newRow("expired") << ":1.7" << 7u << "closed 1" << false << 1;
+    QTest::newRow("closed by the server") << ":1.7" << 7u << "closed 3" << false << 1;
+    QTest::newRow("opened, then closed") << ":1.7" << 7u << "default, closed 3" << false << 0;
 }
 
 void TestRinging::shouldHeedOnlyTheServerAboutItsOwnNotice()
 {
     QFETCH(QString, sender);
     QFETCH(quint32, id);
-    QFETCH(QString, signal);
+    QFETCH(QString, heard);
     QFETCH(bool, stops);
     QFETCH(int, sentAgain);
     clock.time = QDateTime::fromString(QStringLiteral("2026-12-08T07:29:00"), Qt::ISODate);
     arm(QStringLiteral("07:30"), QStringLiteral("Vakna!"));
     tickAt("2026-12-08T07:30:00.004");
     notice->shown(QStringLiteral(":1.7"), 7);
-    if (signal.startsWith(QLatin1String("closed")))
-        notice->closed(sender, id, signal.back().digitValue());
-    else
-        notice->actionInvoked(sender, id, signal);
+    for (const QString &signal : heard.split(QLatin1String(", "))) {
+        if (signal.startsWith(QLatin1String("closed")))
+            notice->closed(sender, id, signal.back().digitValue());
+        else
+            notice->actionInvoked(sender, id, signal);
+    }
 
     QCOMPARE(alarm().isArmed(), !stops);
     tickAt("2026-12-08T07:30:01.004");
     QCOMPARE(notice->sent.size(), 1 + sentAgain);
+}
+
+void TestRinging::shouldShowTheBellInTheNoticeInstalledOrNot()
+{
+    const QTemporaryDir data;
+    qputenv("XDG_DATA_HOME", data.path().toUtf8());
+    qputenv("XDG_DATA_DIRS", data.path().toUtf8());
+    const QString id = QStringLiteral("se.ringlo.Ringlo");
+    const NoticeIcon fromBuildTree = NoticeIcon::of(id, QApplication::windowIcon());
+    QCOMPARE(fromBuildTree.appIcon, QString()); // no broken image, and no entry that is not there
+    QCOMPARE(fromBuildTree.hints.keys(), QStringList{QStringLiteral("image-data")});
+    const auto bell =
+        fromBuildTree.hints.value(QStringLiteral("image-data")).value<NoticeIcon::Pixels>();
+    QVERIFY(bell.hasAlpha && bell.channels == 4 && bell.bitsPerSample == 8);
+    // Compared as drawn: Qt's pixmaps round the colour of a translucent pixel.
+    const auto drawn = QImage::Format_ARGB32_Premultiplied;
+    QCOMPARE(QImage(reinterpret_cast<const uchar *>(bell.data.constData()), bell.width, bell.height,
+                    bell.rowStride, QImage::Format_RGBA8888)
+                 .convertToFormat(drawn),
+             QImage(QStringLiteral(":/icons/ringlo-32.png")).convertToFormat(drawn));
+
+    QVERIFY(QDir(data.path()).mkpath(QStringLiteral("icons/hicolor/scalable/apps")));
+    QVERIFY(QFile(data.filePath(QStringLiteral("icons/hicolor/scalable/apps/%1.svg").arg(id)))
+                .open(QIODevice::WriteOnly));
+    const NoticeIcon installed = NoticeIcon::of(id, QApplication::windowIcon());
+    QCOMPARE(installed.appIcon, id);
+    QVERIFY(installed.hints.isEmpty());
 }
 
 int main(int argc, char *argv[])
