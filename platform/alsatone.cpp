@@ -1,23 +1,22 @@
 // SPDX-License-Identifier: MIT
 #include "platform/alsatone.h"
 
+#include "platform/pulseplayer.h"
+#include "platform/tonewave.h"
+
 #include <QElapsedTimer>
 #include <algorithm>
 #include <alsa/asoundlib.h>
 #include <cerrno>
 #include <chrono>
-#include <cmath>
 #include <condition_variable>
+#include <cstring>
 #include <mutex>
-#include <numbers>
 #include <vector>
 
 namespace {
-constexpr unsigned kRate = 48000;
-constexpr qint64 kFramesPerMs = kRate / 1000;
-// Loud, with some headroom for plugins that resample: a full-scale sine overshoots there.
-constexpr double kAmplitude = 0.7 * 32767;
-constexpr qint64 kFadeFrames = 5 * kFramesPerMs;
+constexpr unsigned kRate = tonewave::rate;
+constexpr qint64 kFramesPerMs = tonewave::framesPerMs;
 // Room for more than the lead below; dmix grants only about a third of a second, which still
 // holds it.
 constexpr unsigned kBufferUs = 1000000;
@@ -33,6 +32,7 @@ constexpr qint64 kLeadMs = 250;
 // priority), which is more than the short lead leaves once the server has taken its share.
 constexpr qint64 kServerLeadMs = kBufferUs / 1000;
 constexpr auto kFeedInterval = std::chrono::milliseconds(20);
+constexpr auto kSetUpInterval = std::chrono::milliseconds(2);
 constexpr qint64 kChunkFrames = 100 * kFramesPerMs;
 // How long a device may lag behind the wall clock before the tone is closed regardless.
 constexpr qint64 kGraceMs = 1000;
@@ -43,10 +43,10 @@ constexpr auto kExitWait = std::chrono::milliseconds(500);
 void ignoreAlsaError(const char *, int, const char *, int, const char *, ...) {}
 
 // One tone on the device, from its opening to its closing; used by the worker thread alone.
-class Player
+class AlsaPlayer
 {
 public:
-    ~Player() { close(); }
+    ~AlsaPlayer() { close(); }
 
     // Opens the device for a tone; false when there is no device to be had.
     bool start(int frequencyHz, int durationMs);
@@ -57,7 +57,6 @@ public:
 private:
     bool open();
     bool playedOut();
-    void synthesize(qint64 firstFrame, qint64 frameCount);
 
     snd_pcm_t *m_pcm = nullptr;
     QElapsedTimer m_sinceStart;
@@ -69,7 +68,7 @@ private:
     std::vector<qint16> m_chunk;
 };
 
-bool Player::start(int frequencyHz, int durationMs)
+bool AlsaPlayer::start(int frequencyHz, int durationMs)
 {
     close();
     if (frequencyHz <= 0 || durationMs <= 0 || !open())
@@ -82,7 +81,7 @@ bool Player::start(int frequencyHz, int durationMs)
     return true;
 }
 
-bool Player::open()
+bool AlsaPlayer::open()
 {
     snd_pcm_t *pcm = nullptr;
     if (snd_pcm_open(&pcm, "default", SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK) < 0)
@@ -113,7 +112,7 @@ bool Player::open()
     return true;
 }
 
-bool Player::feed()
+bool AlsaPlayer::feed()
 {
     if (!m_pcm)
         return false;
@@ -121,7 +120,7 @@ bool Player::feed()
     bool recovered = false;
     while (m_writtenFrames < due) {
         const qint64 count = std::min(due - m_writtenFrames, kChunkFrames);
-        synthesize(m_writtenFrames, count);
+        tonewave::synthesize(m_chunk, m_frequencyHz, m_totalFrames, m_writtenFrames, count);
         const snd_pcm_sframes_t written =
             snd_pcm_writei(m_pcm, m_chunk.data(), snd_pcm_uframes_t(count));
         if (written == -EAGAIN)
@@ -150,7 +149,7 @@ bool Player::feed()
 // "file", so it waits until the tone has had its full time on the wall clock and the device has
 // nothing left queued. Plugins that take samples without pacing report no delay at all, hence the
 // wall clock; a device that never seems to empty is closed after a grace period.
-bool Player::playedOut()
+bool AlsaPlayer::playedOut()
 {
     const qint64 elapsed = m_sinceStart.elapsed();
     if (elapsed < m_durationMs)
@@ -161,7 +160,7 @@ bool Player::playedOut()
     return snd_pcm_delay(m_pcm, &delay) < 0 || delay <= 0;
 }
 
-void Player::close()
+void AlsaPlayer::close()
 {
     if (!m_pcm)
         return;
@@ -171,21 +170,72 @@ void Player::close()
     m_pcm = nullptr;
 }
 
-// A sine with raised-cosine edges: a tone that starts or ends at full amplitude clicks.
-void Player::synthesize(qint64 firstFrame, qint64 frameCount)
+// Whether ALSA's default device is a sound server's plugin, rather than a card or a file. The
+// configuration is read again only when its files have changed.
+bool defaultLeadsToServer()
 {
-    m_chunk.resize(std::size_t(frameCount));
-    const double step = 2 * std::numbers::pi * m_frequencyHz / kRate;
-    for (qint64 i = 0; i < frameCount; ++i) {
-        const qint64 frame = firstFrame + i;
-        const qint64 edge = std::min(frame, m_totalFrames - 1 - frame);
-        const double envelope =
-            edge >= kFadeFrames
-                ? 1.0
-                : 0.5 * (1 - std::cos(std::numbers::pi * double(edge) / double(kFadeFrames)));
-        m_chunk[std::size_t(i)] =
-            qint16(std::lround(kAmplitude * envelope * std::sin(step * double(frame))));
+    snd_config_t *top = nullptr;
+    if (snd_config_update_ref(&top) < 0)
+        return false;
+    snd_config_t *definition = nullptr;
+    bool server = false;
+    if (snd_config_search_definition(top, "pcm", "default", &definition) >= 0) {
+        snd_config_t *type = nullptr;
+        const char *name = nullptr;
+        server = snd_config_search(definition, "type", &type) >= 0 &&
+                 snd_config_get_string(type, &name) >= 0 &&
+                 (std::strcmp(name, "pulse") == 0 || std::strcmp(name, "pipewire") == 0);
+        snd_config_delete(definition);
     }
+    snd_config_unref(top);
+    return server;
+}
+
+// The two ways to the speakers: straight to the sound server where ALSA's default device leads
+// to one, through ALSA to anything else (a card, dmix, the tests' file capture).
+class Players
+{
+public:
+    // Starts a tone, cutting off the one before; false when it cannot sound.
+    bool start(int frequencyHz, int durationMs);
+    // Keeps the tone going; false once nothing sounds any more.
+    bool feed();
+    void close()
+    {
+        m_alsa.close();
+        m_server.close();
+    }
+    bool settingUp() const { return m_onServer && m_server.settingUp(); }
+
+private:
+    AlsaPlayer m_alsa;
+    PulsePlayer m_server;
+    bool m_onServer = false;
+    int m_frequencyHz = 0;
+    int m_durationMs = 0;
+};
+
+bool Players::start(int frequencyHz, int durationMs)
+{
+    m_alsa.close();
+    m_frequencyHz = frequencyHz;
+    m_durationMs = durationMs;
+    m_onServer = frequencyHz > 0 && (m_server.isOpen() || defaultLeadsToServer()) &&
+                 m_server.start(frequencyHz, durationMs);
+    if (!m_onServer)
+        m_server.close();
+    return m_onServer || (frequencyHz > 0 && m_alsa.start(frequencyHz, durationMs));
+}
+
+bool Players::feed()
+{
+    if (!m_onServer)
+        return m_alsa.feed();
+    if (m_server.feed())
+        return true;
+    // No server answered where the configuration expects one; ALSA's plugin may yet find one.
+    m_onServer = false;
+    return m_server.unreachable() && m_alsa.start(m_frequencyHz, m_durationMs);
 }
 
 } // namespace
@@ -209,7 +259,7 @@ namespace {
 // at the latest request before anything else, so nothing stale and nothing after a stop follows.
 void work(std::shared_ptr<AlsaTone::Requests> requests)
 {
-    Player player;
+    Players player;
     quint64 handled = 0;
     bool playing = false;
     std::unique_lock lock(requests->mutex);
@@ -219,15 +269,15 @@ void work(std::shared_ptr<AlsaTone::Requests> requests)
             const int frequencyHz = requests->frequencyHz;
             const int durationMs = requests->durationMs;
             lock.unlock();
-            player.close();
-            playing = frequencyHz > 0 && player.start(frequencyHz, durationMs);
+            playing = player.start(frequencyHz, durationMs);
             lock.lock();
         } else if (playing) {
             lock.unlock();
             playing = player.feed();
             lock.lock();
             if (playing && requests->serial == handled && !requests->quit)
-                requests->changed.wait_for(lock, kFeedInterval);
+                requests->changed.wait_for(lock,
+                                           player.settingUp() ? kSetUpInterval : kFeedInterval);
         } else {
             requests->changed.wait(lock);
         }

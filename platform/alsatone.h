@@ -6,9 +6,10 @@
 #include <memory>
 #include <thread>
 
-// The tone on ALSA's "default" device. A worker thread of its own opens, writes and closes the
-// device, because desktops route "default" to sound servers that may answer slowly, or not at all
-// while they hang, and the window must go on showing the time and taking the stop meanwhile.
+// The tone on ALSA's "default" device, or, where that device leads to a sound server, straight to
+// the server. A worker thread of its own opens, writes and closes the device, because desktops
+// route "default" to sound servers that may answer slowly, or not at all while they hang, and the
+// window must go on showing the time and taking the stop meanwhile.
 // play() and stop() only hand over the latest request and return at once; a request that comes
 // while the worker is stuck replaces the one before it.
 class AlsaTone final : public Tone
