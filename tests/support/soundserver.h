@@ -3,8 +3,10 @@
 
 // A private sound server of the kind desktops route ALSA's default device to, on sockets in a
 // folder of the test's: PulseAudio, or PipeWire with its session manager and PulseAudio front end.
-// A null sink stands for the speakers and parec records its monitor. Starting it points this
-// process's ALSA default device at it.
+// A null sink stands for the speakers and parec records its monitor, asking for the latency
+// given in milliseconds (0: the server's default, as a card's sink runs when no program asks
+// for less). A quantum other than 0 forces PipeWire's graph to it, as power-saving set-ups and
+// Bluetooth headsets do. Starting it points this process's ALSA default device at it.
 
 #include "tests/support/samples.h"
 
@@ -26,7 +28,9 @@ enum class Server { PulseAudio, PipeWire };
 class PrivateServer
 {
 public:
-    PrivateServer(Server kind, const QString &folder) : m_kind(kind), m_folder(folder) {}
+    PrivateServer(Server kind, const QString &folder, int recordLatencyMs, int quantum = 0)
+        : m_kind(kind), m_folder(folder), m_recordLatencyMs(recordLatencyMs), m_quantum(quantum)
+    {}
     ~PrivateServer() { kill(); }
     PrivateServer(const PrivateServer &) = delete;
     PrivateServer &operator=(const PrivateServer &) = delete;
@@ -68,7 +72,12 @@ public:
         return ready() &&
                pactl({QStringLiteral("load-module"), QStringLiteral("module-null-sink"),
                       QStringLiteral("sink_name=ringlo")}) &&
-               pactl({QStringLiteral("set-default-sink"), QStringLiteral("ringlo")});
+               pactl({QStringLiteral("set-default-sink"), QStringLiteral("ringlo")}) &&
+               (m_quantum == 0 ||
+                run(QStringLiteral("pw-metadata"),
+                    {QStringLiteral("-n"), QStringLiteral("settings"), QStringLiteral("0"),
+                     QStringLiteral("clock.force-quantum"), QString::number(m_quantum)}) ||
+                failed(QStringLiteral("pw-metadata did not set the quantum")));
     }
 
     // Ends every process at once, as a crash would; start() brings the server up again.
@@ -95,20 +104,17 @@ public:
     void resume() { ::kill(pid_t(m_server->processId()), SIGCONT); }
 
     // Records the sink's monitor into a new file until the next record() or kill(); returns
-    // once the recording runs, false if it does not. PipeWire runs its whole graph at the shortest
-    // latency a stream asks for: at 20 ms the recorder cut the cycle to a quarter of the tone's,
-    // and a loaded machine then missed a 10 ms deadline now and then, a gap in what was recorded.
-    // PulseAudio's monitor keeps what a new stream rewrites in the sink, so there the recorder
-    // asks for little, or the start of each tone is heard as the silence it replaced.
+    // once the recording runs, false if it does not.
     bool record()
     {
         m_recording = path("recording-%1.raw").arg(++m_recordings);
-        launch(QStringLiteral("parec"),
-               {QStringLiteral("--device=ringlo.monitor"), QStringLiteral("--raw"),
-                QStringLiteral("--format=s16le"), QStringLiteral("--rate=%1").arg(samples::rate),
-                QStringLiteral("--channels=1"),
-                QStringLiteral("--latency-msec=%1").arg(m_kind == Server::PipeWire ? 50 : 20)},
-               m_recording);
+        QStringList arguments{QStringLiteral("--device=ringlo.monitor"), QStringLiteral("--raw"),
+                              QStringLiteral("--format=s16le"),
+                              QStringLiteral("--rate=%1").arg(samples::rate),
+                              QStringLiteral("--channels=1")};
+        if (m_recordLatencyMs > 0)
+            arguments.append(QStringLiteral("--latency-msec=%1").arg(m_recordLatencyMs));
+        launch(QStringLiteral("parec"), arguments, m_recording);
         // A fresh monitor stream takes a moment, up to seconds, before it delivers anything.
         return QTest::qWaitFor([this] { return QFileInfo(m_recording).size() > 0; }, 10000) ||
                failed(QStringLiteral("the recording did not start"));
@@ -160,13 +166,15 @@ private:
     // The server takes a moment to know of a sink it was just given, so each call is tried again.
     bool pactl(const QStringList &arguments)
     {
-        return QTest::qWaitFor([&arguments] { return pactlAnswers(arguments); }, 5000) ||
+        return QTest::qWaitFor([&arguments] { return run(QStringLiteral("pactl"), arguments); },
+                               5000) ||
                failed(QStringLiteral("pactl %1 failed").arg(arguments.join(u' ')));
     }
 
     bool ready()
     {
-        if (QTest::qWaitFor([] { return pactlAnswers({QStringLiteral("info")}); }, 10000))
+        if (QTest::qWaitFor([] { return run(QStringLiteral("pactl"), {QStringLiteral("info")}); },
+                            10000))
             return true;
         QFile log(path("servers.log"));
         log.open(QIODevice::ReadOnly);
@@ -174,10 +182,10 @@ private:
                       QString::fromLocal8Bit(log.readAll().right(2000)));
     }
 
-    static bool pactlAnswers(const QStringList &arguments)
+    static bool run(const QString &program, const QStringList &arguments)
     {
         QProcess process;
-        process.start(QStringLiteral("pactl"), arguments);
+        process.start(program, arguments);
         return process.waitForFinished(2000) && process.exitCode() == 0;
     }
 
@@ -216,6 +224,8 @@ private:
 
     Server m_kind;
     QString m_folder;
+    int m_recordLatencyMs;
+    int m_quantum;
     std::vector<std::unique_ptr<QProcess>> m_processes;
     QProcess *m_server = nullptr;
     QString m_recording;

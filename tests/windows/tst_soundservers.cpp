@@ -118,43 +118,61 @@ qint64 TestSoundServers::clickStop()
 void TestSoundServers::shouldRingThroughServerAndNeverFreeze_data()
 {
     QTest::addColumn<Server>("server");
-    QTest::addColumn<int>("stopMs"); // the most a stop may take with the server answering
-    QTest::newRow("PulseAudio") << Server::PulseAudio << 300;
-    QTest::newRow("PipeWire") << Server::PipeWire << 100;
+    QTest::addColumn<int>("recordMs"); // the recorder's latency; 0 leaves the server's default
+    QTest::addColumn<int>("quantum");  // PipeWire's graph forced to it; 0 leaves it free
+    QTest::addColumn<int>("stopMs");   // the most a stop may take with the server answering
+    QTest::addColumn<bool>("tonesOnly");
+    // PipeWire runs its whole graph at the shortest latency a stream asks for: at 20 ms the
+    // recorder cut the cycle to a quarter of the tone's, and a loaded machine then missed a 10 ms
+    // deadline now and then, a gap in what was recorded.
+    QTest::newRow("PulseAudio") << Server::PulseAudio << 20 << 0 << 300 << false;
+    QTest::newRow("PipeWire") << Server::PipeWire << 50 << 0 << 100 << false;
+    QTest::newRow("PulseAudio at its default latency")
+        << Server::PulseAudio << 0 << 0 << 300 << true;
+    QTest::newRow("PipeWire at quantum 8192") << Server::PipeWire << 50 << 8192 << 100 << true;
 }
 
 void TestSoundServers::shouldRingThroughServerAndNeverFreeze()
 {
     QFETCH(Server, server);
+    QFETCH(int, recordMs);
+    QFETCH(int, quantum);
     QFETCH(int, stopMs);
+    QFETCH(bool, tonesOnly);
     QTemporaryDir folder;
-    sound::PrivateServer sound(server, folder.path());
+    sound::PrivateServer sound(server, folder.path(), recordMs, quantum);
     QVERIFY2(sound.start(), qPrintable(sound.lastError()));
 
     // Three tones a second apart, the last one cut short by the stop.
     QVERIFY2(sound.record(), qPrintable(sound.lastError()));
     ringSoon();
-    // Early in the third tone, so that the stop has most of it left to silence.
-    QTest::qWait(2100);
+    // Early in the third tone, so that the stop has most of it left to silence; a 171 ms graph
+    // cycle has started it by then. A sink that had rendered seconds ahead before the tone's
+    // stream came plays the first tones late, so there the stop waits for three whole ones.
+    QTest::qWait(tonesOnly ? 3300 : 2300);
     const qint64 stopped = clickStop();
     QVERIFY2(stopped >= 0 && stopped <= stopMs, qPrintable(QString::number(stopped)));
+    // A recorder at the server's default latency hands over seconds at a time.
     QTest::qWait(1500);
+    (void)QTest::qWaitFor([&] { return samples::burstsIn(sound.recorded()).size() >= 3; }, 5000);
     samples::Samples heard = sound.recorded();
     std::vector<samples::Burst> tones = samples::burstsIn(heard);
     qInfo("tones: %s", qPrintable(describe(tones)));
-    QVERIFY2(tones.size() == 3, qPrintable(describe(tones)));
-    for (std::size_t i = 0; i < tones.size(); ++i) {
+    QVERIFY2(tones.size() == 3 || (tonesOnly && tones.size() == 4), qPrintable(describe(tones)));
+    for (std::size_t i = 0; i < 3; ++i) {
         const samples::Burst &tone = tones[i];
         const double hz = samples::frequencyOf(heard, tone.from, tone.to);
         QVERIFY2(std::abs(hz - 900) <= 3, qPrintable(QString::number(hz)));
         if (i > 0)
             QVERIFY2(std::abs(tone.startMs() - tones[i - 1].startMs() - 1000) <= 60,
                      qPrintable(describe(tones)));
-        if (i < 2)
-            QVERIFY2(std::abs(tone.lengthMs() - 500) <= 25, qPrintable(describe(tones)));
+        if (i < 2 || tonesOnly)
+            QVERIFY2(std::abs(tone.lengthMs() - 500) <= 30, qPrintable(describe(tones)));
         else
             QVERIFY2(tone.lengthMs() < 450, qPrintable(describe(tones)));
     }
+    if (tonesOnly)
+        return;
 
     // A server that stops answering halfway through a tone: the clock goes on, the stop is
     // taken at once, and once the server answers again nothing more sounds.
