@@ -210,10 +210,16 @@ bool PulsePlayer::idle() const
 void PulsePlayer::close()
 {
     // Closing the connection is the quickest way to silence: the server drops the stream and
-    // all it held, without a round trip, and a hung server cannot delay it.
+    // all it held, without a round trip, and a hung server cannot delay it. PipeWire's front end
+    // first passes the closing on to PipeWire, which, while it hangs, would go on to pull what
+    // the front end still holds once it answers again; a flush empties that at once.
     if (m_question) {
         pa_operation_unref(m_question);
         m_question = nullptr;
+    }
+    if (m_running) {
+        unref(pa_stream_flush(m_stream, nullptr, nullptr));
+        pa_mainloop_iterate(m_loop, 0, nullptr);
     }
     if (m_stream) {
         pa_stream_unref(m_stream);

@@ -13,9 +13,9 @@ struct pa_stream;
 // PipeWire's PulseAudio front end. ALSA's plugins cannot say when a sound has left the server,
 // so a tone closed through them lost what the server still held (a graph cycle, a sink's
 // rendered-ahead buffer), and a stream kept open through them waited to prebuffer after each
-// silence. Here one stream lasts the whole ringing, never prebuffers, and is fed tone and then
-// silence as the server asks, so each tone plays out whole and the next follows the silence
-// without a pause. Used by the tone's worker thread alone; no call in it waits for the server.
+// silence. Here one stream lasts the whole ringing, never prebuffers, and is fed tone and
+// silence placed by the wall clock, so each tone plays out whole and the tones keep a second
+// apart. Used by the tone's worker thread alone; no call in it waits for the server.
 class PulsePlayer
 {
 public:
