@@ -23,6 +23,9 @@ constexpr qint64 kLeadInFrames = 30 * tonewave::framesPerMs;
 // How far ahead of the wall clock silence is written, and so how late a tone starts after it is
 // asked for: more than the worker's turn of 20 ms, with room for its being late.
 constexpr qint64 kLeadMs = 60;
+// A graph with a long cycle takes a whole cycle at its start, up to 170 ms, and may have taken
+// more by the time a tone written after its last word on that arrives.
+constexpr qint64 kTakenMarginFrames = 10 * tonewave::framesPerMs;
 
 void unref(pa_operation *operation)
 {
@@ -153,9 +156,11 @@ void PulsePlayer::write()
         if (count > 0) {
             tonewave::synthesize(m_chunk, m_frequencyHz, m_totalFrames, m_writtenFrames, count);
             // A tone goes where the wall clock puts it, over silence a server with a long cycle
-            // asked for ahead, so that the tones keep a second apart whatever the cycle's phase.
+            // asked for ahead, so that the tones keep a second apart whatever the cycle's phase;
+            // but never over what the server has taken already, which would cut its start.
+            const qint64 at = std::max(due, m_takenFrames + kTakenMarginFrames);
             const qint64 back = m_writtenFrames == 0 && m_running && due > 0
-                                    ? std::max<qint64>(0, m_streamFrames - due)
+                                    ? std::max<qint64>(0, m_streamFrames - at)
                                     : 0;
             if (send(count, -back))
                 m_writtenFrames += count;
@@ -188,8 +193,12 @@ bool PulsePlayer::send(qint64 frames, qint64 offset)
 void PulsePlayer::checkAnswering()
 {
     if (m_question && pa_operation_get_state(m_question) != PA_OPERATION_RUNNING) {
-        if (pa_operation_get_state(m_question) == PA_OPERATION_DONE)
+        const pa_timing_info *timing = pa_stream_get_timing_info(m_stream);
+        if (pa_operation_get_state(m_question) == PA_OPERATION_DONE && timing) {
             m_sinceAnswer.start();
+            if (!timing->read_index_corrupt)
+                m_takenFrames = timing->read_index / qint64(sizeof(qint16));
+        }
         unref(m_question);
         m_question = nullptr;
     }
@@ -236,4 +245,5 @@ void PulsePlayer::close()
     }
     m_running = false;
     m_streamFrames = 0;
+    m_takenFrames = 0;
 }

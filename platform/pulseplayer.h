@@ -63,6 +63,7 @@ private:
     qint64 m_totalFrames = 0;
     qint64 m_writtenFrames = 0; // of the latest tone
     qint64 m_streamFrames = 0;  // all that was written to the stream
+    qint64 m_takenFrames = 0;   // what the server had taken of it when it last said
     QElapsedTimer m_sinceRunning;
     std::vector<qint16> m_chunk;
 };
