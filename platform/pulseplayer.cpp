@@ -9,20 +9,27 @@
 namespace {
 
 constexpr pa_sample_spec kSpec{PA_SAMPLE_S16LE, tonewave::rate, 1};
-// How much sound the server asks to have queued, its own buffers included. Asking for it also
-// lowers the latency of a sink that nothing else asks anything of, which runs at two seconds, so
-// that what the sink has taken ahead of the speakers, and plays out after a stop, stays short.
-constexpr pa_usec_t kLatencyUs = 80000;
+// How much sound the server asks to have queued, its own buffers included, and how little it
+// asks for at a time. Half of what is left of the first once twice the second is taken off is the
+// latency the server gives the sink, or PipeWire the stream's node: 43 ms. That lowers a sink that
+// nothing else asks anything of, which runs at two seconds, so that what the sink has taken ahead
+// of the speakers, and plays out after a stop, stays short. PipeWire runs its whole graph at the
+// shortest latency a node asks for, rounded down to a power of two: asking for less than 2048
+// frames cut a graph running at 2048 down to 512, and an unprivileged PipeWire then missed a
+// cycle now and then, a hole in the tone.
+constexpr pa_usec_t kLatencyUs = 106000;
+constexpr pa_usec_t kRequestUs = 10000;
 // A ringing asks for a tone a second; a stream that has had none for longer is closed.
 constexpr qint64 kIdleMs = 2000;
 // A server that has not answered for this long is taken to be hung, and a tone is then written
 // only as far as it asked: whatever waited in the connection would sound when it answered again,
 // even after the stop.
 constexpr qint64 kQuietServerMs = 250;
-constexpr qint64 kLeadInFrames = 30 * tonewave::framesPerMs;
 // How far ahead of the wall clock silence is written, and so how late a tone starts after it is
 // asked for: more than the worker's turn of 20 ms, with room for its being late.
 constexpr qint64 kLeadMs = 60;
+// The least silence that goes before the tone that starts the stream.
+constexpr qint64 kLeadInFrames = 30 * tonewave::framesPerMs;
 // A graph with a long cycle takes a whole cycle at its start, up to 170 ms, and may have taken
 // more by the time a tone written after its last word on that arrives.
 constexpr qint64 kTakenMarginFrames = 10 * tonewave::framesPerMs;
@@ -80,7 +87,7 @@ bool PulsePlayer::openStream()
     attributes.tlength = std::uint32_t(pa_usec_to_bytes(kLatencyUs, &kSpec));
     // Prebuffering is what made a stream that had run dry wait for most of a second.
     attributes.prebuf = 0;
-    attributes.minreq = std::uint32_t(-1);
+    attributes.minreq = std::uint32_t(pa_usec_to_bytes(kRequestUs, &kSpec));
     attributes.fragsize = std::uint32_t(-1);
     // Corked until the first tone is written, so that it does not start in an underrun.
     const auto flags = pa_stream_flags_t(PA_STREAM_ADJUST_LATENCY | PA_STREAM_START_CORKED);
@@ -136,9 +143,13 @@ void PulsePlayer::write()
     const qint64 askedUntil = m_streamFrames + qint64(asked / sizeof(qint16));
     if (!m_running) {
         m_sinceRunning.start();
-        // A sink that cannot take back what it has rendered ahead would cut the start of the
-        // first tone, which starts the stream; later tones follow silence.
-        writeSilence(kLeadInFrames);
+        // The first tone, too, starts the lead after it was asked for, which the round trips
+        // to set the stream up have taken part of; more than that, what the server asks for,
+        // is a whole cycle of a graph with a long one, and made it that much later than the
+        // rest. Never less than a little: a sink that cannot take back what it has rendered
+        // ahead would cut the start of the tone that starts the stream.
+        writeSilence(
+            std::max(kLeadInFrames, (kLeadMs - m_sinceTone.elapsed()) * tonewave::framesPerMs));
     }
     // Up to the wall clock, and at least as far as the server asks, which a graph with a long
     // cycle does a cycle ahead. A sink that takes nothing for a while (one that had rendered
@@ -147,7 +158,7 @@ void PulsePlayer::write()
     // Only a server that answers gets more than it asked for.
     const qint64 due =
         answering() ? (m_sinceRunning.elapsed() + kLeadMs) * tonewave::framesPerMs : 0;
-    if (m_writtenFrames == m_totalFrames || m_writtenFrames == 0)
+    if (m_running && (m_writtenFrames == m_totalFrames || m_writtenFrames == 0))
         writeSilence(std::max(askedUntil, due) - m_streamFrames);
     if (m_writtenFrames < m_totalFrames) {
         // The whole tone at once, so that this thread held up meanwhile cannot cut it short.
