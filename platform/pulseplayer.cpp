@@ -9,14 +9,13 @@
 namespace {
 
 constexpr pa_sample_spec kSpec{PA_SAMPLE_S16LE, tonewave::rate, 1};
-// How much sound the server asks to have queued, its own buffers included, and how little it
-// asks for at a time. Half of what is left of the first once twice the second is taken off is the
-// latency the server gives the sink, or PipeWire the stream's node: 43 ms. That lowers a sink that
-// nothing else asks anything of, which runs at two seconds, so that what the sink has taken ahead
-// of the speakers, and plays out after a stop, stays short. PipeWire runs its whole graph at the
-// shortest latency a node asks for, rounded down to a power of two: asking for less than 2048
-// frames cut a graph running at 2048 down to 512, and an unprivileged PipeWire then missed a
-// cycle now and then, a hole in the tone.
+// How much sound the server keeps queued, its own buffers included, and how little it asks for
+// at a time. From them it sets the sink's latency, or PipeWire the stream node's, to
+// (106 - 2 * 10) / 2 = 43 ms. That lowers a sink that nothing else asks anything of, which runs at
+// two seconds, so that what the sink has taken ahead of the speakers, and plays out after a stop,
+// stays short. PipeWire runs its whole graph at the shortest latency a node asks for, rounded
+// down to a power of two: asking for less than 2048 frames cut a graph running at 2048 down to
+// 512, and an unprivileged PipeWire then missed a cycle now and then, a hole in the tone.
 constexpr pa_usec_t kLatencyUs = 106000;
 constexpr pa_usec_t kRequestUs = 10000;
 // A ringing asks for a tone a second; a stream that has had none for longer is closed.
