@@ -4,20 +4,26 @@
 #include "platform/tonewave.h"
 
 #include <algorithm>
+#include <cstring>
 #include <pulse/pulseaudio.h>
 
 namespace {
 
 constexpr pa_sample_spec kSpec{PA_SAMPLE_S16LE, tonewave::rate, 1};
-// How much sound the server keeps queued, its own buffers included, and how little it asks for
-// at a time. From them it sets the sink's latency, or PipeWire the stream node's, to
-// (106 - 2 * 10) / 2 = 43 ms. That lowers a sink that nothing else asks anything of, which runs at
-// two seconds, so that what the sink has taken ahead of the speakers, and plays out after a stop,
-// stays short. PipeWire runs its whole graph at the shortest latency a node asks for, rounded
-// down to a power of two: asking for less than 2048 frames cut a graph running at 2048 down to
-// 512, and an unprivileged PipeWire then missed a cycle now and then, a hole in the tone.
+// How much sound PipeWire's front end keeps queued, its own buffers included, and how little it
+// asks for at a time. From them it sets the stream node's latency to (106 - 2 * 10) / 2 = 43 ms,
+// so that what the graph has pulled, and plays out after a stop, stays short. PipeWire runs its
+// whole graph at the shortest latency a node asks for, rounded down to a power of two: asking
+// for less than 2048 frames cut a graph running at 2048 down to 512, and an unprivileged
+// PipeWire then missed a cycle now and then, a hole in the tone.
 constexpr pa_usec_t kLatencyUs = 106000;
 constexpr pa_usec_t kRequestUs = 10000;
+// PulseAudio is asked for more than any sink's latency, so that the stream leaves the sink's
+// alone. A sink nobody asks anything of renders two seconds ahead, and can take back no more
+// than its latency: a stream that lowered it waited that long behind silence already rendered,
+// and every tone after kept the lag. At its own latency the sink takes all that back when the
+// stream starts, and again whenever a tone is written over silence it has taken.
+constexpr pa_usec_t kRewindingLatencyUs = 4000000;
 // A ringing asks for a tone a second; a stream that has had none for longer is closed.
 constexpr qint64 kIdleMs = 2000;
 // A server that has not answered for this long is taken to be hung, and a tone is then written
@@ -83,13 +89,16 @@ bool PulsePlayer::openStream()
         return false;
     pa_buffer_attr attributes{};
     attributes.maxlength = std::uint32_t(-1);
-    attributes.tlength = std::uint32_t(pa_usec_to_bytes(kLatencyUs, &kSpec));
+    attributes.tlength =
+        std::uint32_t(pa_usec_to_bytes(m_takesBack ? kRewindingLatencyUs : kLatencyUs, &kSpec));
     // Prebuffering is what made a stream that had run dry wait for most of a second.
     attributes.prebuf = 0;
     attributes.minreq = std::uint32_t(pa_usec_to_bytes(kRequestUs, &kSpec));
     attributes.fragsize = std::uint32_t(-1);
     // Corked until the first tone is written, so that it does not start in an underrun.
-    const auto flags = pa_stream_flags_t(PA_STREAM_ADJUST_LATENCY | PA_STREAM_START_CORKED);
+    auto flags = pa_stream_flags_t(PA_STREAM_START_CORKED);
+    if (!m_takesBack)
+        flags = pa_stream_flags_t(flags | PA_STREAM_ADJUST_LATENCY);
     return pa_stream_connect_playback(m_stream, nullptr, &attributes, flags, nullptr, nullptr) == 0;
 }
 
@@ -108,12 +117,16 @@ bool PulsePlayer::feed()
     }
     if (state == PA_CONTEXT_READY) {
         m_reached = true;
-        if (!m_stream && !openStream()) {
+        // Which server it is decides how the stream is asked for.
+        if (!m_serverKnown && !m_serverQuestion)
+            m_serverQuestion = pa_context_get_server_info(m_context, &PulsePlayer::learn, this);
+        if (m_serverKnown && !m_stream && !openStream()) {
             close();
             return false;
         }
-        const pa_stream_state_t streamState = pa_stream_get_state(m_stream);
-        if (!PA_STREAM_IS_GOOD(streamState)) {
+        const pa_stream_state_t streamState =
+            m_stream ? pa_stream_get_state(m_stream) : PA_STREAM_UNCONNECTED;
+        if (m_stream && !PA_STREAM_IS_GOOD(streamState)) {
             close();
             return false;
         }
@@ -167,8 +180,9 @@ void PulsePlayer::write()
             tonewave::synthesize(m_chunk, m_frequencyHz, m_totalFrames, m_writtenFrames, count);
             // A tone goes where the wall clock puts it, over silence a server with a long cycle
             // asked for ahead, so that the tones keep a second apart whatever the cycle's phase;
-            // but never over what the server has taken already, which would cut its start.
-            const qint64 at = std::max(due, m_takenFrames + kTakenMarginFrames);
+            // but never over what a server that cannot take it back has taken already, which
+            // would cut its start.
+            const qint64 at = m_takesBack ? due : std::max(due, m_takenFrames + kTakenMarginFrames);
             const qint64 back = m_writtenFrames == 0 && m_running && due > 0
                                     ? std::max<qint64>(0, m_streamFrames - at)
                                     : 0;
@@ -216,6 +230,15 @@ void PulsePlayer::checkAnswering()
         m_question = pa_stream_update_timing_info(m_stream, nullptr, nullptr);
 }
 
+// PulseAudio takes back what it has taken and is written over; PipeWire's front end, which
+// names itself after PipeWire, does not.
+void PulsePlayer::learn(pa_context *, const pa_server_info *info, void *player)
+{
+    auto *self = static_cast<PulsePlayer *>(player);
+    self->m_takesBack = info && info->server_name && !std::strstr(info->server_name, "PipeWire");
+    self->m_serverKnown = true;
+}
+
 bool PulsePlayer::answering() const
 {
     return m_sinceAnswer.isValid() && m_sinceAnswer.elapsed() < kQuietServerMs;
@@ -232,9 +255,12 @@ void PulsePlayer::close()
     // all it held, without a round trip, and a hung server cannot delay it. PipeWire's front end
     // first passes the closing on to PipeWire, which, while it hangs, would go on to pull what
     // the front end still holds once it answers again; a flush empties that at once.
-    if (m_question) {
-        pa_operation_unref(m_question);
-        m_question = nullptr;
+    for (pa_operation **operation : {&m_question, &m_serverQuestion}) {
+        if (*operation) {
+            pa_operation_cancel(*operation);
+            pa_operation_unref(*operation);
+            *operation = nullptr;
+        }
     }
     if (m_running) {
         unref(pa_stream_flush(m_stream, nullptr, nullptr));
@@ -254,6 +280,7 @@ void PulsePlayer::close()
         m_loop = nullptr;
     }
     m_running = false;
+    m_serverKnown = false;
     m_streamFrames = 0;
     m_takenFrames = 0;
 }

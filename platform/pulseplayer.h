@@ -7,6 +7,7 @@
 struct pa_context;
 struct pa_mainloop;
 struct pa_operation;
+struct pa_server_info;
 struct pa_stream;
 
 // The tone straight to the sound server that ALSA's default device leads to: PulseAudio, or
@@ -46,6 +47,7 @@ private:
     void writeSilence(qint64 frames);
     bool send(qint64 frames, qint64 offset = 0);
     void checkAnswering();
+    static void learn(pa_context *, const pa_server_info *info, void *player);
     bool answering() const;
     bool idle() const;
 
@@ -58,6 +60,9 @@ private:
     QElapsedTimer m_sinceTone;   // since the latest tone was asked for
     QElapsedTimer m_sinceAnswer; // since the server last answered a question
     pa_operation *m_question = nullptr;
+    pa_operation *m_serverQuestion = nullptr;
+    bool m_serverKnown = false;
+    bool m_takesBack = false; // the server takes back what it has taken and is written over
     int m_frequencyHz = 0;
     int m_durationMs = 0;
     qint64 m_totalFrames = 0;
