@@ -124,13 +124,11 @@ bool PulsePlayer::feed()
             close();
             return false;
         }
-        const pa_stream_state_t streamState =
-            m_stream ? pa_stream_get_state(m_stream) : PA_STREAM_UNCONNECTED;
-        if (m_stream && !PA_STREAM_IS_GOOD(streamState)) {
+        if (m_stream && !PA_STREAM_IS_GOOD(pa_stream_get_state(m_stream))) {
             close();
             return false;
         }
-        if (streamState == PA_STREAM_READY) {
+        if (m_stream && pa_stream_get_state(m_stream) == PA_STREAM_READY) {
             if (!m_running)
                 m_sinceAnswer.start();
             checkAnswering();
